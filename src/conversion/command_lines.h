@@ -1,0 +1,19 @@
+#pragma once
+
+#include "ui/frm_backup_files.h"
+
+#include <string>
+
+namespace pxw::conversion {
+
+/// Parameters of the image tool for the convert run, from the controls as they stand now.
+std::string convertParameters(const ui::frmBackupFiles& form);
+/// Parameters for the album build: the work folder is source and destination.
+std::string albumParameters(const ui::frmBackupFiles& form);
+/// The whole command line of the quick run (program and parameters).
+std::string quickCommandLine(const ui::frmBackupFiles& form);
+
+/// `text` with every blank replaced by "_".
+std::string blanksToUnderscores(std::string text);
+
+} // namespace pxw::conversion

@@ -1,0 +1,103 @@
+#include "convert_commands.h"
+
+#include "command_lines.h"
+#include "inputs/folder_picker.h"
+#include "inputs/naming.h"
+#include "platform/image_tool.h"
+
+namespace pxw::conversion {
+
+namespace {
+    std::string imagesText(int count) { return std::to_string(count) + (count == 1 ? " image" : " images"); }
+} // namespace
+
+Report convertReport(const ConvertOutcome& outcome, const std::string& outputFolder,
+    const std::string& workFolder)
+{
+    const auto& failures = outcome.staging.failures;
+    if (outcome.tool.started && outcome.tool.exitCode == 0 && failures.empty()
+        && outcome.leftInWorkFolder == 0) {
+        return { "Success! Your images are converted as " + outputFolder
+                + ".   You can click on the open button to open the folder.     ",
+            platform::MessageIcon::None, "Pixelwain" };
+    }
+    std::string prompt;
+    if (!outcome.tool.started) {
+        prompt = "The image tool " + std::string(platform::image_tool::Executable)
+            + " could not be started: " + outcome.tool.error
+            + ". No image was converted. Please reinstall this program.";
+    } else {
+        int notConverted = static_cast<int>(failures.size()) + outcome.leftInWorkFolder;
+        if (notConverted > 0) {
+            prompt = imagesText(notConverted) + " of " + std::to_string(outcome.listed)
+                + " could not be converted.";
+        } else {
+            prompt = "The image tool reported an error (exit status "
+                + std::to_string(outcome.tool.exitCode) + ").";
+        }
+        if (outcome.leftInWorkFolder > 0)
+            prompt += " The image tool could not read " + imagesText(outcome.leftInWorkFolder)
+                + "; they stay in " + workFolder + ".";
+        for (const StagingFailure& failure : failures)
+            prompt += "\n" + failure.entry + ": " + failure.reason;
+        prompt += "\nThe converted images are in " + outputFolder + ".";
+    }
+    return { prompt, platform::MessageIcon::Exclamation, "Warning" };
+}
+
+ConvertCommands::ConvertCommands(ui::frmBackupFiles& form, platform::Services& services)
+    : form_(form)
+    , services_(services)
+{
+}
+
+void ConvertCommands::Convert_Click()
+{
+    if (refuseWhileWaiting(form_, services_.toolkit))
+        return;
+    const std::string workFolder = form_.Text4.text();
+    if (!ensureFolder(workFolder, services_))
+        return;
+    inputs::applyNamingTemplate(form_);
+    if (!inputs::PickOutputFolder(form_, services_.dialogs))
+        return;
+    form_.DestDir.setText(form_.gFolderPath);
+
+    ConvertOutcome outcome;
+    outcome.listed = form_.FileList.ListCount();
+    outcome.staging = stageEntries(form_.FileList.entries(), workFolder, services_.files);
+    outcome.tool = waitedLaunch(form_, services_, convertParameters(form_));
+    if (outcome.tool.started) {
+        for (const std::string& name : outcome.staging.stagedNames) {
+            if (services_.files.fileExists(workFolder + "\\" + name))
+                ++outcome.leftInWorkFolder;
+        }
+    }
+    Report report = convertReport(outcome, form_.DestDir.text(), workFolder);
+    services_.toolkit.messageBox(report.prompt, report.icon, report.title);
+}
+
+void ConvertCommands::open_Click()
+{
+    services_.processes.shellOpen(
+        ui::handleOf(form_), "Open", form_.DestDir.text(), "", services_.processes.programFolder(), 1);
+}
+
+void ConvertCommands::Command2_Click()
+{
+    if (refuseWhileWaiting(form_, services_.toolkit))
+        return;
+    if (!inputs::PickOutputFolder(form_, services_.dialogs))
+        return;
+    form_.DestDir.setText(blanksToUnderscores(form_.gFolderPath));
+    const std::string workFolder = form_.Text4.text();
+    if (!ensureFolder(workFolder, services_))
+        return;
+    // A file that cannot be copied is left out; the tool converts the others.
+    stageEntries(form_.FileList.entries(), workFolder, services_.files);
+    if (!detachedLaunch(services_.processes, quickCommandLine(form_)))
+        services_.toolkit.messageBox(
+            "File is not there!   ", platform::MessageIcon::Information, "Warning");
+}
+
+} // namespace pxw::conversion

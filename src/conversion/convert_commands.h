@@ -1,0 +1,47 @@
+#pragma once
+
+#include "platform/services.h"
+#include "staging.h"
+#include "tool_launch.h"
+#include "ui/frm_backup_files.h"
+
+#include <optional>
+#include <string>
+
+namespace pxw::conversion {
+
+/// What a convert run came to, for the message that reports it.
+struct ConvertOutcome {
+    int listed = 0;
+    StagingResult staging;
+    ToolRun tool;
+    int leftInWorkFolder = 0; ///< staged images the tool did not convert
+};
+
+/// The message box that reports a convert run.
+struct Report {
+    std::string prompt;
+    platform::MessageIcon icon;
+    std::string title;
+};
+
+/// "Success! ..." only when every listed image was converted; otherwise a warning that says
+/// what went wrong.
+Report convertReport(const ConvertOutcome& outcome, const std::string& outputFolder,
+    const std::string& workFolder);
+
+/// The Convert, Open and quick Output-to-folder commands.
+class ConvertCommands {
+public:
+    ConvertCommands(ui::frmBackupFiles& form, platform::Services& services);
+
+    void Convert_Click();
+    void open_Click();
+    void Command2_Click();
+
+private:
+    ui::frmBackupFiles& form_;
+    platform::Services& services_;
+};
+
+} // namespace pxw::conversion

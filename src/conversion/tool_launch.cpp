@@ -1,0 +1,77 @@
+#include "tool_launch.h"
+
+#include "platform/image_tool.h"
+
+namespace pxw::conversion {
+
+namespace {
+    class WaitingFlag {
+    public:
+        explicit WaitingFlag(bool& flag)
+            : flag_(flag)
+        {
+            flag_ = true;
+        }
+        ~WaitingFlag() { flag_ = false; }
+        WaitingFlag(const WaitingFlag&) = delete;
+        WaitingFlag& operator=(const WaitingFlag&) = delete;
+
+    private:
+        bool& flag_;
+    };
+} // namespace
+
+ToolRun waitedLaunch(ui::frmBackupFiles& form, platform::Services& services, const std::string& parameters)
+{
+    platform::ShellExecuteInfo info;
+    info.cbSize = 60;
+    info.fMask = platform::ShellExecuteInfo::NoCloseProcess;
+    info.hwnd = ui::handleOf(form);
+    info.lpVerb = "open";
+    info.lpFile = platform::image_tool::Executable;
+    info.lpParameters = parameters;
+    info.lpDirectory = platform::image_tool::WorkingFolder;
+    info.nShow = 1;
+
+    ToolRun run;
+    if (!services.processes.shellExecuteEx(info) || !info.hProcess) {
+        run.error = info.error.empty() ? "it could not be started" : info.error;
+        return run;
+    }
+    run.started = true;
+    WaitingFlag waiting(form.waitingForTool);
+    platform::ProcessHandle& process = *info.hProcess;
+    do {
+        services.toolkit.processPendingEvents(process.readyFd());
+    } while (process.waitZero() == platform::WaitTimeout);
+    run.exitCode = process.exitCode();
+    return run;
+}
+
+platform::Status detachedLaunch(platform::Processes& processes, const std::string& commandLine)
+{
+    return processes.startDetached(commandLine);
+}
+
+bool ensureFolder(const std::string& folder, platform::Services& services)
+{
+    if (services.files.folderExists(folder))
+        return true;
+    platform::Status created = services.files.createFolder(folder);
+    if (created)
+        return true;
+    services.toolkit.messageBox("The folder " + folder + " could not be created: "
+            + created.message() + ". Nothing was converted.",
+        platform::MessageIcon::Exclamation, "Warning");
+    return false;
+}
+
+bool refuseWhileWaiting(const ui::frmBackupFiles& form, platform::Toolkit& toolkit)
+{
+    if (!form.waitingForTool)
+        return false;
+    toolkit.beep();
+    return true;
+}
+
+} // namespace pxw::conversion

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/services.h"
+#include "ui/frm_backup_files.h"
+
+#include <string>
+
+namespace pxw::conversion {
+
+/// What a waited run of the image tool came to.
+struct ToolRun {
+    bool started = false;
+    int exitCode = -1; ///< 0 every file done, 1 some failed, 2 nothing done; -1 killed
+    std::string error; ///< why it could not be started
+};
+
+/// Starts the image tool with `parameters` and waits until it ends. The window keeps
+/// processing its events meanwhile; `form.waitingForTool` is set for that time.
+ToolRun waitedLaunch(ui::frmBackupFiles& form, platform::Services& services, const std::string& parameters);
+
+/// Starts a whole command line without waiting.
+platform::Status detachedLaunch(platform::Processes& processes, const std::string& commandLine);
+
+/// Makes sure the work folder exists. On failure the user has been told, naming the folder.
+bool ensureFolder(const std::string& folder, platform::Services& services);
+
+/// True (after a short beep) when a job is already waiting for the image tool; a second job
+/// would work on the same work folder, so it is refused.
+bool refuseWhileWaiting(const ui::frmBackupFiles& form, platform::Toolkit& toolkit);
+
+} // namespace pxw::conversion

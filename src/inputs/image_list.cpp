@@ -1,0 +1,139 @@
+#include "image_list.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace pxw::inputs {
+
+namespace {
+    std::string trimBlanks(const std::string& text)
+    {
+        std::size_t first = text.find_first_not_of(' ');
+        if (first == std::string::npos)
+            return {};
+        return text.substr(first, text.find_last_not_of(' ') - first + 1);
+    }
+} // namespace
+
+std::vector<std::string> pathsFromDialogAnswer(const std::string& fileName)
+{
+    std::string text = trimBlanks(fileName);
+    if (text.find('\0') == std::string::npos)
+        return { text };
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t nul = text.find('\0', start);
+        parts.push_back(text.substr(start, nul - start));
+        if (nul == std::string::npos)
+            break;
+        start = nul + 1;
+    }
+    std::string folder = parts.front();
+    if (folder.empty() || folder.back() != '\\')
+        folder += '\\';
+    std::vector<std::string> paths;
+    for (std::size_t i = 1; i < parts.size(); ++i)
+        paths.push_back(folder + parts[i]);
+    return paths;
+}
+
+bool isListedImageType(const std::string& path)
+{
+    static const char* const extensions[]
+        = { ".jpg", ".gif", ".tif", ".tiff", ".png", ".psd", ".bmp", ".pcd", ".jp2", ".mac" };
+    std::string lower = path;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return std::any_of(std::begin(extensions), std::end(extensions), [&](const char* extension) {
+        std::string_view ext(extension);
+        return lower.size() > ext.size() && lower.ends_with(ext);
+    });
+}
+
+ImageList::ImageList(ui::frmBackupFiles& form, platform::Services& services)
+    : form_(form)
+    , services_(services)
+{
+}
+
+void ImageList::FBrowse_Click()
+{
+    platform::FileDialog& dialog = form_.rDialog;
+    dialog.CancelError = true;
+    dialog.DialogTitle = "Select image Files for Pixelwain";
+    dialog.Filter = ImageFilter;
+    dialog.FilterIndex = 1;
+    dialog.FileName.clear();
+    dialog.Flags = ImageDialogFlags;
+    dialog.MaxFileSize = ImageDialogMaxFileSize;
+
+    switch (services_.dialogs.showOpen(dialog, ui::handleOf(form_))) {
+    case platform::DialogResult::Confirmed:
+        add(pathsFromDialogAnswer(dialog.FileName));
+        break;
+    case platform::DialogResult::Cancelled:
+        break;
+    case platform::DialogResult::Failed:
+        // The names of the chosen files do not fit the dialog's answer: say so rather than
+        // drop the whole selection without a word.
+        services_.toolkit.messageBox("Too many files were selected at once. Please select fewer "
+                                     "files at a time.",
+            platform::MessageIcon::Exclamation, "Pixelwain");
+        break;
+    }
+}
+
+void ImageList::FileList_DragDrop(const std::vector<std::string>& paths)
+{
+    std::vector<std::string> images;
+    std::copy_if(paths.begin(), paths.end(), std::back_inserter(images), isListedImageType);
+    if (!images.empty())
+        add(images);
+}
+
+void ImageList::add(const std::vector<std::string>& paths)
+{
+    for (const std::string& path : paths)
+        form_.FileList.AddItem(path);
+    writeCount();
+}
+
+void ImageList::FileList_Click()
+{
+    for (int i = 0; i < form_.FileList.ListCount(); ++i) {
+        if (form_.FileList.Selected(i)) {
+            form_.FileList.setToolTipText(form_.FileList.List(i));
+            return;
+        }
+    }
+}
+
+void ImageList::FileRemove_Click()
+{
+    if (form_.FileList.ListCount() == 0) {
+        services_.toolkit.messageBox(
+            "Nothing to remove!", platform::MessageIcon::Exclamation, "Pixelwain");
+        return;
+    }
+    if (form_.FileList.ListIndex() != -1)
+        form_.FileList.RemoveItem(form_.FileList.ListIndex());
+    writeCount();
+}
+
+void ImageList::allClear_Click()
+{
+    if (form_.FileList.ListCount() == 0) {
+        services_.toolkit.messageBox(
+            "Nothing is in the list box!", platform::MessageIcon::Exclamation, "Pixelwain");
+        return;
+    }
+    form_.FileList.Clear();
+    writeCount();
+}
+
+void ImageList::Text3_Change() { writeCount(); }
+
+void ImageList::writeCount() { form_.Text3.setText(std::to_string(form_.FileList.ListCount())); }
+
+} // namespace pxw::inputs

@@ -1,0 +1,214 @@
+#include "controls.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace pxw::ui {
+
+Control::Control(std::string name, ControlKind kind, Twips geometry, int tabIndex)
+    : name_(std::move(name))
+    , kind_(kind)
+    , geometry_(geometry)
+    , tabIndex_(tabIndex)
+{
+}
+
+bool Control::takesFocus() const
+{
+    return visible_ && kind_ != ControlKind::Label && kind_ != ControlKind::Frame;
+}
+
+void Control::setToolTipText(std::string text)
+{
+    if (text == toolTip_)
+        return;
+    toolTip_ = std::move(text);
+    notifyObservers();
+}
+
+Control& Control::withCaption(std::string caption)
+{
+    caption_ = std::move(caption);
+    return *this;
+}
+
+Control& Control::withToolTip(std::string toolTip)
+{
+    toolTip_ = std::move(toolTip);
+    return *this;
+}
+
+Control& Control::withFont(Font font)
+{
+    font_ = std::move(font);
+    return *this;
+}
+
+Control& Control::hidden()
+{
+    visible_ = false;
+    return *this;
+}
+
+Control& Control::withForeColor(Rgb color)
+{
+    foreColor_ = color;
+    return *this;
+}
+
+Control& Control::withBackColor(Rgb color)
+{
+    backColor_ = color;
+    return *this;
+}
+
+Control& Control::inside(Frame& frame)
+{
+    container_ = &frame;
+    return *this;
+}
+
+void Control::notifyObservers()
+{
+    for (const auto& observer : observers_)
+        observer();
+}
+
+CommandButton::CommandButton(std::string name, Twips geometry, int tabIndex)
+    : Control(std::move(name), ControlKind::CommandButton, geometry, tabIndex)
+{
+}
+
+void CommandButton::click()
+{
+    if (Click)
+        Click();
+}
+
+Label::Label(std::string name, Twips geometry, int tabIndex)
+    : Control(std::move(name), ControlKind::Label, geometry, tabIndex)
+{
+}
+
+void Label::click()
+{
+    if (Click)
+        Click();
+}
+
+Frame::Frame(std::string name, Twips geometry, int tabIndex)
+    : Control(std::move(name), ControlKind::Frame, geometry, tabIndex)
+{
+}
+
+TextBox::TextBox(std::string name, Twips geometry, int tabIndex)
+    : Control(std::move(name), ControlKind::TextBox, geometry, tabIndex)
+{
+}
+
+void TextBox::setText(std::string text)
+{
+    if (text == text_)
+        return;
+    text_ = std::move(text);
+    notifyObservers();
+    if (Change)
+        Change();
+}
+
+TextBox& TextBox::withText(std::string text)
+{
+    text_ = std::move(text);
+    return *this;
+}
+
+TextBox& TextBox::readOnly()
+{
+    locked_ = true;
+    return *this;
+}
+
+TextBox& TextBox::withMaxLength(int characters)
+{
+    maxLength_ = characters;
+    return *this;
+}
+
+CheckBox::CheckBox(std::string name, Twips geometry, int tabIndex)
+    : Control(std::move(name), ControlKind::CheckBox, geometry, tabIndex)
+{
+}
+
+void CheckBox::setValue(int value)
+{
+    value = value == 0 ? 0 : 1;
+    if (value == value_)
+        return;
+    value_ = value;
+    notifyObservers();
+    if (Click)
+        Click();
+}
+
+ListBox::ListBox(std::string name, Twips geometry, int tabIndex)
+    : Control(std::move(name), ControlKind::ListBox, geometry, tabIndex)
+{
+}
+
+bool lessIgnoringCase(const std::string& a, const std::string& b)
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+void ListBox::AddItem(const std::string& entry)
+{
+    auto place = std::upper_bound(entries_.begin(), entries_.end(), entry, lessIgnoringCase);
+    int index = static_cast<int>(place - entries_.begin());
+    entries_.insert(place, entry);
+    if (listIndex_ >= index)
+        ++listIndex_;
+    notifyObservers();
+}
+
+void ListBox::RemoveItem(int index)
+{
+    if (index < 0 || index >= ListCount())
+        return;
+    entries_.erase(entries_.begin() + index);
+    if (listIndex_ == index)
+        listIndex_ = -1;
+    else if (listIndex_ > index)
+        --listIndex_;
+    notifyObservers();
+}
+
+void ListBox::Clear()
+{
+    if (entries_.empty() && listIndex_ == -1)
+        return;
+    entries_.clear();
+    listIndex_ = -1;
+    notifyObservers();
+}
+
+void ListBox::setListIndex(int index)
+{
+    if (index < -1 || index >= ListCount())
+        return;
+    bool changed = index != listIndex_;
+    listIndex_ = index;
+    if (changed)
+        notifyObservers();
+    if (index != -1 && Click)
+        Click();
+}
+
+void ListBox::drop(const std::vector<std::string>& paths)
+{
+    if (DragDrop)
+        DragDrop(paths);
+}
+
+} // namespace pxw::ui
