@@ -11,17 +11,14 @@ namespace pxw::album {
 
 AlbumCommands::AlbumCommands(ui::frmBackupFiles& form, platform::Services& services)
     : form_(form)
-    , services_(services)
-{
+    , services_(services) {
 }
 
-void AlbumCommands::warn(const std::string& prompt, platform::MessageIcon icon)
-{
+void AlbumCommands::warn(const std::string& prompt, platform::MessageIcon icon) {
     services_.toolkit.messageBox(prompt, icon, "Warning");
 }
 
-void AlbumCommands::Createalbum_Click()
-{
+void AlbumCommands::Createalbum_Click() {
     if (conversion::refuseWhileWaiting(form_, services_.toolkit))
         return;
     platform::FileSystem& files = services_.files;
@@ -44,7 +41,8 @@ void AlbumCommands::Createalbum_Click()
         = conversion::stageEntries(form_.FileList.entries(), workFolder, files);
     if (!staging.failures.empty()) {
         const conversion::StagingFailure& failure = staging.failures.front();
-        warn("The album was not built: " + failure.entry + " could not be copied: " + failure.reason,
+        warn(
+            "The album was not built: " + failure.entry + " could not be copied: " + failure.reason,
             platform::MessageIcon::Exclamation);
         return;
     }
@@ -81,8 +79,7 @@ void AlbumCommands::Createalbum_Click()
     files.deleteFiles(WorkFolderWildcard);
 }
 
-bool AlbumCommands::packAndWrite()
-{
+bool AlbumCommands::packAndWrite() {
     std::unique_ptr<platform::ZipComponent> zip = services_.zip.create();
     platform::ZipComponent& z = *zip;
     const std::string icon = form_.iconlist.text();
@@ -98,7 +95,8 @@ bool AlbumCommands::packAndWrite()
     };
     for (const auto& operation : operations) {
         if (platform::Status status = operation(); !status) {
-            warn("The album was not built: " + status.message(), platform::MessageIcon::Exclamation);
+            warn(
+                "The album was not built: " + status.message(), platform::MessageIcon::Exclamation);
             return false;
         }
     }
@@ -107,14 +105,14 @@ bool AlbumCommands::packAndWrite()
     dialog.Flags = 2;
     dialog.InitDir.clear();
     dialog.Filter = SaveFilter;
-    if (services_.dialogs.showSave(dialog, ui::handleOf(form_)) != platform::DialogResult::Confirmed)
+    if (services_.dialogs.showSave(dialog, ui::handleOf(form_))
+        != platform::DialogResult::Confirmed)
         return false;
     zip->writeSelfExtractor(dialog.FileName); // judged below by whether the file is there
     return true;
 }
 
-void AlbumCommands::Iconsel_Click()
-{
+void AlbumCommands::Iconsel_Click() {
     platform::FileDialog& dialog = form_.iconselect;
     dialog.CancelError = true;
     dialog.DialogTitle = "Select an icon File for Pixelwain";
@@ -124,14 +122,16 @@ void AlbumCommands::Iconsel_Click()
     dialog.InitDir = "C:\\WINDOWS\\forpxw";
     dialog.Flags = IconDialogFlags;
     dialog.MaxFileSize = 5200;
-    if (services_.dialogs.showOpen(dialog, ui::handleOf(form_)) == platform::DialogResult::Confirmed)
+    if (services_.dialogs.showOpen(dialog, ui::handleOf(form_))
+        == platform::DialogResult::Confirmed)
         form_.iconlist.setText(dialog.FileName);
 }
 
-void AlbumCommands::iconlistRem_Click() { form_.iconlist.setText(""); }
+void AlbumCommands::iconlistRem_Click() {
+    form_.iconlist.setText("");
+}
 
-void AlbumCommands::cmdSystem_Click()
-{
+void AlbumCommands::cmdSystem_Click() {
     // Quoted, so an album path with blanks still names one program.
     if (!services_.processes.startDetached("\"" + form_.SaveDialog.FileName + "\""))
         warn("File is not there!   ");

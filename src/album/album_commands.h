@@ -23,7 +23,8 @@ public:
     void cmdSystem_Click();
 
 private:
-    void warn(const std::string& prompt, platform::MessageIcon icon = platform::MessageIcon::Information);
+    void warn(
+        const std::string& prompt, platform::MessageIcon icon = platform::MessageIcon::Information);
     bool packAndWrite();
 
     ui::frmBackupFiles& form_;

@@ -6,14 +6,12 @@
 
 namespace pxw::conversion {
 
-std::string blanksToUnderscores(std::string text)
-{
+std::string blanksToUnderscores(std::string text) {
     std::replace(text.begin(), text.end(), ' ', '_');
     return text;
 }
 
-std::string convertParameters(const ui::frmBackupFiles& form)
-{
+std::string convertParameters(const ui::frmBackupFiles& form) {
     const std::string& w = form.txtWidth.text();
     const std::string& h = form.txtHeight.text();
     return "s=\"" + form.Text4.text() + "\" d=\"" + form.DestDir.text() + "\" -w\"" + w + "\" -h\""
@@ -22,8 +20,7 @@ std::string convertParameters(const ui::frmBackupFiles& form)
         + "\") -exclude(db) -remsrc -nodlg -q\"" + form.compressQ.text();
 }
 
-std::string albumParameters(const ui::frmBackupFiles& form)
-{
+std::string albumParameters(const ui::frmBackupFiles& form) {
     const std::string& work = form.Text4.text();
     const std::string& w = form.txtWidth.text();
     const std::string& h = form.txtHeight.text();
@@ -33,8 +30,7 @@ std::string albumParameters(const ui::frmBackupFiles& form)
         + "\") -exclude(db) -nodlg -q\"" + form.compressQ.text();
 }
 
-std::string quickCommandLine(const ui::frmBackupFiles& form)
-{
+std::string quickCommandLine(const ui::frmBackupFiles& form) {
     return std::string("\"") + platform::image_tool::QuickExecutable + "\" s=" + form.Text4.text()
         + " d=" + blanksToUnderscores(form.DestDir.text()) + " -w" + form.txtWidth.text() + " -h"
         + form.txtHeight.text()

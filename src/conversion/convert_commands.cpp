@@ -8,12 +8,13 @@
 namespace pxw::conversion {
 
 namespace {
-    std::string imagesText(int count) { return std::to_string(count) + (count == 1 ? " image" : " images"); }
+std::string imagesText(int count) {
+    return std::to_string(count) + (count == 1 ? " image" : " images");
+}
 } // namespace
 
-Report convertReport(const ConvertOutcome& outcome, const std::string& outputFolder,
-    const std::string& workFolder)
-{
+Report convertReport(
+    const ConvertOutcome& outcome, const std::string& outputFolder, const std::string& workFolder) {
     const auto& failures = outcome.staging.failures;
     if (outcome.tool.started && outcome.tool.exitCode == 0 && failures.empty()
         && outcome.leftInWorkFolder == 0) {
@@ -47,12 +48,10 @@ Report convertReport(const ConvertOutcome& outcome, const std::string& outputFol
 
 ConvertCommands::ConvertCommands(ui::frmBackupFiles& form, platform::Services& services)
     : form_(form)
-    , services_(services)
-{
+    , services_(services) {
 }
 
-void ConvertCommands::Convert_Click()
-{
+void ConvertCommands::Convert_Click() {
     if (refuseWhileWaiting(form_, services_.toolkit))
         return;
     const std::string workFolder = form_.Text4.text();
@@ -77,14 +76,12 @@ void ConvertCommands::Convert_Click()
     services_.toolkit.messageBox(report.prompt, report.icon, report.title);
 }
 
-void ConvertCommands::open_Click()
-{
-    services_.processes.shellOpen(
-        ui::handleOf(form_), "Open", form_.DestDir.text(), "", services_.processes.programFolder(), 1);
+void ConvertCommands::open_Click() {
+    services_.processes.shellOpen(ui::handleOf(form_), "Open", form_.DestDir.text(), "",
+        services_.processes.programFolder(), 1);
 }
 
-void ConvertCommands::Command2_Click()
-{
+void ConvertCommands::Command2_Click() {
     if (refuseWhileWaiting(form_, services_.toolkit))
         return;
     if (!inputs::PickOutputFolder(form_, services_.dialogs))

@@ -27,8 +27,8 @@ struct Report {
 
 /// "Success! ..." only when every listed image was converted; otherwise a warning that says
 /// what went wrong.
-Report convertReport(const ConvertOutcome& outcome, const std::string& outputFolder,
-    const std::string& workFolder);
+Report convertReport(
+    const ConvertOutcome& outcome, const std::string& outputFolder, const std::string& workFolder);
 
 /// The Convert, Open and quick Output-to-folder commands.
 class ConvertCommands {

@@ -8,18 +8,15 @@
 namespace pxw::conversion {
 
 namespace {
-    bool sameIgnoringCase(const std::string& a, const std::string& b)
-    {
-        return a.size() == b.size()
-            && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-                   return std::tolower(static_cast<unsigned char>(x))
-                       == std::tolower(static_cast<unsigned char>(y));
-               });
-    }
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x))
+            == std::tolower(static_cast<unsigned char>(y));
+    });
+}
 } // namespace
 
-std::string distinctStagingName(const std::string& name, const std::vector<std::string>& used)
-{
+std::string distinctStagingName(const std::string& name, const std::vector<std::string>& used) {
     auto taken = [&](const std::string& candidate) {
         return std::any_of(used.begin(), used.end(),
             [&](const std::string& u) { return sameIgnoringCase(u, candidate); });
@@ -36,9 +33,8 @@ std::string distinctStagingName(const std::string& name, const std::vector<std::
     }
 }
 
-StagingResult stageEntries(
-    const std::vector<std::string>& entries, const std::string& workFolder, platform::FileSystem& files)
-{
+StagingResult stageEntries(const std::vector<std::string>& entries, const std::string& workFolder,
+    platform::FileSystem& files) {
     StagingResult result;
     for (const std::string& entry : entries) {
         std::string name = distinctStagingName(platform::fileNameOf(entry), result.stagedNames);

@@ -23,8 +23,8 @@ struct StagingResult {
 /// there by earlier runs. Within one pass a later entry whose name is already taken gets a
 /// distinct name ("IMG_0001 (2).jpg"), so two images of the same name from different folders
 /// are both converted. A copy that fails is reported and the next entry is copied.
-StagingResult stageEntries(
-    const std::vector<std::string>& entries, const std::string& workFolder, platform::FileSystem& files);
+StagingResult stageEntries(const std::vector<std::string>& entries, const std::string& workFolder,
+    platform::FileSystem& files);
 
 /// The name an entry gets in the work folder, given the names already used in this pass
 /// (compared ignoring case, since the work folder is matched that way).

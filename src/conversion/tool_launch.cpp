@@ -5,24 +5,23 @@
 namespace pxw::conversion {
 
 namespace {
-    class WaitingFlag {
-    public:
-        explicit WaitingFlag(bool& flag)
-            : flag_(flag)
-        {
-            flag_ = true;
-        }
-        ~WaitingFlag() { flag_ = false; }
-        WaitingFlag(const WaitingFlag&) = delete;
-        WaitingFlag& operator=(const WaitingFlag&) = delete;
+class WaitingFlag {
+public:
+    explicit WaitingFlag(bool& flag)
+        : flag_(flag) {
+        flag_ = true;
+    }
+    ~WaitingFlag() { flag_ = false; }
+    WaitingFlag(const WaitingFlag&) = delete;
+    WaitingFlag& operator=(const WaitingFlag&) = delete;
 
-    private:
-        bool& flag_;
-    };
+private:
+    bool& flag_;
+};
 } // namespace
 
-ToolRun waitedLaunch(ui::frmBackupFiles& form, platform::Services& services, const std::string& parameters)
-{
+ToolRun waitedLaunch(
+    ui::frmBackupFiles& form, platform::Services& services, const std::string& parameters) {
     platform::ShellExecuteInfo info;
     info.cbSize = 60;
     info.fMask = platform::ShellExecuteInfo::NoCloseProcess;
@@ -48,26 +47,23 @@ ToolRun waitedLaunch(ui::frmBackupFiles& form, platform::Services& services, con
     return run;
 }
 
-platform::Status detachedLaunch(platform::Processes& processes, const std::string& commandLine)
-{
+platform::Status detachedLaunch(platform::Processes& processes, const std::string& commandLine) {
     return processes.startDetached(commandLine);
 }
 
-bool ensureFolder(const std::string& folder, platform::Services& services)
-{
+bool ensureFolder(const std::string& folder, platform::Services& services) {
     if (services.files.folderExists(folder))
         return true;
     platform::Status created = services.files.createFolder(folder);
     if (created)
         return true;
-    services.toolkit.messageBox("The folder " + folder + " could not be created: "
-            + created.message() + ". Nothing was converted.",
+    services.toolkit.messageBox("The folder " + folder
+            + " could not be created: " + created.message() + ". Nothing was converted.",
         platform::MessageIcon::Exclamation, "Warning");
     return false;
 }
 
-bool refuseWhileWaiting(const ui::frmBackupFiles& form, platform::Toolkit& toolkit)
-{
+bool refuseWhileWaiting(const ui::frmBackupFiles& form, platform::Toolkit& toolkit) {
     if (!form.waitingForTool)
         return false;
     toolkit.beep();

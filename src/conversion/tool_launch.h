@@ -16,7 +16,8 @@ struct ToolRun {
 
 /// Starts the image tool with `parameters` and waits until it ends. The window keeps
 /// processing its events meanwhile; `form.waitingForTool` is set for that time.
-ToolRun waitedLaunch(ui::frmBackupFiles& form, platform::Services& services, const std::string& parameters);
+ToolRun waitedLaunch(
+    ui::frmBackupFiles& form, platform::Services& services, const std::string& parameters);
 
 /// Starts a whole command line without waiting.
 platform::Status detachedLaunch(platform::Processes& processes, const std::string& commandLine);

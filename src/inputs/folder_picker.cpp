@@ -2,8 +2,7 @@
 
 namespace pxw::inputs {
 
-bool PickOutputFolder(ui::frmBackupFiles& form, platform::FileDialogService& dialogs)
-{
+bool PickOutputFolder(ui::frmBackupFiles& form, platform::FileDialogService& dialogs) {
     platform::FileDialog& dialog = form.unziptofolder;
     dialog.CancelError = true;
     dialog.DialogTitle = "Select the required folder";

@@ -6,17 +6,15 @@
 namespace pxw::inputs {
 
 namespace {
-    std::string trimBlanks(const std::string& text)
-    {
-        std::size_t first = text.find_first_not_of(' ');
-        if (first == std::string::npos)
-            return {};
-        return text.substr(first, text.find_last_not_of(' ') - first + 1);
-    }
+std::string trimBlanks(const std::string& text) {
+    std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
 } // namespace
 
-std::vector<std::string> pathsFromDialogAnswer(const std::string& fileName)
-{
+std::vector<std::string> pathsFromDialogAnswer(const std::string& fileName) {
     std::string text = trimBlanks(fileName);
     if (text.find('\0') == std::string::npos)
         return { text };
@@ -38,8 +36,7 @@ std::vector<std::string> pathsFromDialogAnswer(const std::string& fileName)
     return paths;
 }
 
-bool isListedImageType(const std::string& path)
-{
+bool isListedImageType(const std::string& path) {
     static const char* const extensions[]
         = { ".jpg", ".gif", ".tif", ".tiff", ".png", ".psd", ".bmp", ".pcd", ".jp2", ".mac" };
     std::string lower = path;
@@ -53,12 +50,10 @@ bool isListedImageType(const std::string& path)
 
 ImageList::ImageList(ui::frmBackupFiles& form, platform::Services& services)
     : form_(form)
-    , services_(services)
-{
+    , services_(services) {
 }
 
-void ImageList::FBrowse_Click()
-{
+void ImageList::FBrowse_Click() {
     platform::FileDialog& dialog = form_.rDialog;
     dialog.CancelError = true;
     dialog.DialogTitle = "Select image Files for Pixelwain";
@@ -84,23 +79,20 @@ void ImageList::FBrowse_Click()
     }
 }
 
-void ImageList::FileList_DragDrop(const std::vector<std::string>& paths)
-{
+void ImageList::FileList_DragDrop(const std::vector<std::string>& paths) {
     std::vector<std::string> images;
     std::copy_if(paths.begin(), paths.end(), std::back_inserter(images), isListedImageType);
     if (!images.empty())
         add(images);
 }
 
-void ImageList::add(const std::vector<std::string>& paths)
-{
+void ImageList::add(const std::vector<std::string>& paths) {
     for (const std::string& path : paths)
         form_.FileList.AddItem(path);
     writeCount();
 }
 
-void ImageList::FileList_Click()
-{
+void ImageList::FileList_Click() {
     for (int i = 0; i < form_.FileList.ListCount(); ++i) {
         if (form_.FileList.Selected(i)) {
             form_.FileList.setToolTipText(form_.FileList.List(i));
@@ -109,8 +101,7 @@ void ImageList::FileList_Click()
     }
 }
 
-void ImageList::FileRemove_Click()
-{
+void ImageList::FileRemove_Click() {
     if (form_.FileList.ListCount() == 0) {
         services_.toolkit.messageBox(
             "Nothing to remove!", platform::MessageIcon::Exclamation, "Pixelwain");
@@ -121,8 +112,7 @@ void ImageList::FileRemove_Click()
     writeCount();
 }
 
-void ImageList::allClear_Click()
-{
+void ImageList::allClear_Click() {
     if (form_.FileList.ListCount() == 0) {
         services_.toolkit.messageBox(
             "Nothing is in the list box!", platform::MessageIcon::Exclamation, "Pixelwain");
@@ -132,8 +122,12 @@ void ImageList::allClear_Click()
     writeCount();
 }
 
-void ImageList::Text3_Change() { writeCount(); }
+void ImageList::Text3_Change() {
+    writeCount();
+}
 
-void ImageList::writeCount() { form_.Text3.setText(std::to_string(form_.FileList.ListCount())); }
+void ImageList::writeCount() {
+    form_.Text3.setText(std::to_string(form_.FileList.ListCount()));
+}
 
 } // namespace pxw::inputs

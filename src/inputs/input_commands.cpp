@@ -6,8 +6,7 @@
 namespace pxw::inputs {
 
 InputCommands::InputCommands(ui::frmBackupFiles& form, platform::Services& services)
-    : imageList_(form, services)
-{
+    : imageList_(form, services) {
     form.FBrowse.Click = [this] { imageList_.FBrowse_Click(); };
     form.FileList.Click = [this] { imageList_.FileList_Click(); };
     form.FileList.DragDrop = [this](const auto& paths) { imageList_.FileList_DragDrop(paths); };

@@ -2,8 +2,7 @@
 
 namespace pxw::inputs {
 
-std::string namingTemplate(const ui::frmBackupFiles& form)
-{
+std::string namingTemplate(const ui::frmBackupFiles& form) {
     const std::string& base = form.namegen.text();
     if (form.Check1.value() == 1)
         return "[counter2;0].jpg";
@@ -16,6 +15,8 @@ std::string namingTemplate(const ui::frmBackupFiles& form)
     return base + "[counter2;0].jpg";
 }
 
-void applyNamingTemplate(ui::frmBackupFiles& form) { form.namef.setText(namingTemplate(form)); }
+void applyNamingTemplate(ui::frmBackupFiles& form) {
+    form.namef.setText(namingTemplate(form));
+}
 
 } // namespace pxw::inputs

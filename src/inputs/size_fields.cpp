@@ -5,8 +5,7 @@
 
 namespace pxw::inputs {
 
-std::optional<int> readInteger16(std::string_view text)
-{
+std::optional<int> readInteger16(std::string_view text) {
     std::size_t at = 0;
     auto skipBlanks = [&] {
         while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
@@ -50,8 +49,7 @@ std::optional<int> readInteger16(std::string_view text)
     return static_cast<int>(rounded);
 }
 
-void checkField(ui::TextBox& field, const FieldRule& rule, platform::Toolkit& toolkit)
-{
+void checkField(ui::TextBox& field, const FieldRule& rule, platform::Toolkit& toolkit) {
     std::optional<int> number = readInteger16(field.text());
     if (!number)
         return;

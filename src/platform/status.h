@@ -19,9 +19,7 @@ private:
     Status() = default;
     explicit Status(std::string message)
         : failed_(true)
-        , message_(std::move(message))
-    {
-    }
+        , message_(std::move(message)) { }
     bool failed_ = false;
     std::string message_;
 };

@@ -11,64 +11,60 @@ namespace pxw::platform {
 
 namespace {
 
-    bool isSeparator(char c) { return c == '\\' || c == '/'; }
+bool isSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
-    bool equalIgnoringCase(std::string_view a, std::string_view b)
-    {
-        return a.size() == b.size()
-            && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-                   return std::tolower(static_cast<unsigned char>(x))
-                       == std::tolower(static_cast<unsigned char>(y));
-               });
-    }
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x))
+            == std::tolower(static_cast<unsigned char>(y));
+    });
+}
 
-    std::vector<std::string> splitComponents(std::string_view path)
-    {
-        std::vector<std::string> parts;
-        std::string current;
-        for (char c : path) {
-            if (isSeparator(c)) {
-                if (!current.empty())
-                    parts.push_back(std::move(current));
-                current.clear();
-            } else {
-                current += c;
-            }
+std::vector<std::string> splitComponents(std::string_view path) {
+    std::vector<std::string> parts;
+    std::string current;
+    for (char c : path) {
+        if (isSeparator(c)) {
+            if (!current.empty())
+                parts.push_back(std::move(current));
+            current.clear();
+        } else {
+            current += c;
         }
-        if (!current.empty())
-            parts.push_back(std::move(current));
-        return parts;
     }
+    if (!current.empty())
+        parts.push_back(std::move(current));
+    return parts;
+}
 
-    // The entry of `folder` named `name`: exactly if it exists, else the first that matches
-    // ignoring case, else `name` as written.
-    std::string matchName(const fs::path& folder, const std::string& name)
-    {
-        if (name == "." || name == "..")
-            return name;
-        std::error_code ec;
-        if (fs::exists(fs::symlink_status(folder / name, ec)))
-            return name;
-        fs::directory_iterator it(folder, ec), end;
-        for (; !ec && it != end; it.increment(ec)) {
-            std::string candidate = it->path().filename().string();
-            if (equalIgnoringCase(candidate, name))
-                return candidate;
-        }
+// The entry of `folder` named `name`: exactly if it exists, else the first that matches
+// ignoring case, else `name` as written.
+std::string matchName(const fs::path& folder, const std::string& name) {
+    if (name == "." || name == "..")
         return name;
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(folder / name, ec)))
+        return name;
+    fs::directory_iterator it(folder, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        std::string candidate = it->path().filename().string();
+        if (equalIgnoringCase(candidate, name))
+            return candidate;
     }
+    return name;
+}
 
-    fs::path resolveUnder(fs::path base, const std::vector<std::string>& parts)
-    {
-        for (const std::string& part : parts)
-            base /= matchName(base, part);
-        return base;
-    }
+fs::path resolveUnder(fs::path base, const std::vector<std::string>& parts) {
+    for (const std::string& part : parts)
+        base /= matchName(base, part);
+    return base;
+}
 
 } // namespace
 
-fs::path defaultPrefix()
-{
+fs::path defaultPrefix() {
     if (const char* prefix = std::getenv("PIXELWAIN_PREFIX"); prefix && *prefix)
         return fs::path(prefix);
     const char* home = std::getenv("HOME");
@@ -76,13 +72,13 @@ fs::path defaultPrefix()
 }
 
 DriveMap::DriveMap(fs::path prefix)
-    : prefix_(std::move(prefix))
-{
+    : prefix_(std::move(prefix)) {
     std::error_code ec;
     fs::directory_iterator it(prefix_ / "dosdevices", ec), end;
     for (; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();
-        if (name.size() != 2 || name[1] != ':' || !std::isalpha(static_cast<unsigned char>(name[0])))
+        if (name.size() != 2 || name[1] != ':'
+            || !std::isalpha(static_cast<unsigned char>(name[0])))
             continue;
         std::error_code targetError;
         fs::path target = fs::canonical(it->path(), targetError);
@@ -92,10 +88,11 @@ DriveMap::DriveMap(fs::path prefix)
     }
 }
 
-DriveMap DriveMap::fromEnvironment() { return DriveMap(defaultPrefix()); }
+DriveMap DriveMap::fromEnvironment() {
+    return DriveMap(defaultPrefix());
+}
 
-std::optional<fs::path> DriveMap::toHost(std::string_view windowsPath, std::string* error) const
-{
+std::optional<fs::path> DriveMap::toHost(std::string_view windowsPath, std::string* error) const {
     auto fail = [&](std::string message) -> std::optional<fs::path> {
         if (error)
             *error = std::move(message);
@@ -128,8 +125,7 @@ std::optional<fs::path> DriveMap::toHost(std::string_view windowsPath, std::stri
     return resolveUnder(current, splitComponents(windowsPath));
 }
 
-std::string DriveMap::toWindows(const fs::path& hostPath) const
-{
+std::string DriveMap::toWindows(const fs::path& hostPath) const {
     std::error_code ec;
     fs::path absolute = fs::absolute(hostPath, ec).lexically_normal();
     fs::path parent = fs::weakly_canonical(absolute.parent_path(), ec);
@@ -140,7 +136,8 @@ std::string DriveMap::toWindows(const fs::path& hostPath) const
     fs::path bestTarget = "/";
     std::size_t bestLength = 0;
     for (const auto& [letter, target] : drives_) {
-        auto mismatch = std::mismatch(target.begin(), target.end(), absolute.begin(), absolute.end());
+        auto mismatch
+            = std::mismatch(target.begin(), target.end(), absolute.begin(), absolute.end());
         std::size_t length = static_cast<std::size_t>(std::distance(target.begin(), target.end()));
         if (mismatch.first == target.end() && length > bestLength) {
             bestLetter = letter;
@@ -161,8 +158,7 @@ std::string DriveMap::toWindows(const fs::path& hostPath) const
     return result;
 }
 
-std::vector<std::string> splitCommandLine(std::string_view commandLine)
-{
+std::vector<std::string> splitCommandLine(std::string_view commandLine) {
     std::vector<std::string> words;
     std::string current;
     bool inWord = false;
@@ -186,10 +182,10 @@ std::vector<std::string> splitCommandLine(std::string_view commandLine)
     return words;
 }
 
-std::string fileNameOf(std::string_view windowsPath)
-{
+std::string fileNameOf(std::string_view windowsPath) {
     std::size_t slash = windowsPath.rfind('\\');
-    return std::string(slash == std::string_view::npos ? windowsPath : windowsPath.substr(slash + 1));
+    return std::string(
+        slash == std::string_view::npos ? windowsPath : windowsPath.substr(slash + 1));
 }
 
 } // namespace pxw::platform

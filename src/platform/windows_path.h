@@ -29,8 +29,8 @@ public:
     /// first, then ignoring letter case; names that do not exist keep the case as written.
     /// `\` and `/` both separate. A path without a drive is relative to the current folder.
     /// Returns nullopt and sets *error for an unknown drive, a UNC path or an empty path.
-    std::optional<std::filesystem::path> toHost(std::string_view windowsPath,
-        std::string* error = nullptr) const;
+    std::optional<std::filesystem::path> toHost(
+        std::string_view windowsPath, std::string* error = nullptr) const;
 
     /// Windows-style path for a host path: the drive whose target is the longest prefix of the
     /// (absolute) host path, else Z:.

@@ -9,105 +9,87 @@ Control::Control(std::string name, ControlKind kind, Twips geometry, int tabInde
     : name_(std::move(name))
     , kind_(kind)
     , geometry_(geometry)
-    , tabIndex_(tabIndex)
-{
+    , tabIndex_(tabIndex) {
 }
 
-bool Control::takesFocus() const
-{
+bool Control::takesFocus() const {
     return visible_ && kind_ != ControlKind::Label && kind_ != ControlKind::Frame;
 }
 
-void Control::setToolTipText(std::string text)
-{
+void Control::setToolTipText(std::string text) {
     if (text == toolTip_)
         return;
     toolTip_ = std::move(text);
     notifyObservers();
 }
 
-Control& Control::withCaption(std::string caption)
-{
+Control& Control::withCaption(std::string caption) {
     caption_ = std::move(caption);
     return *this;
 }
 
-Control& Control::withToolTip(std::string toolTip)
-{
+Control& Control::withToolTip(std::string toolTip) {
     toolTip_ = std::move(toolTip);
     return *this;
 }
 
-Control& Control::withFont(Font font)
-{
+Control& Control::withFont(Font font) {
     font_ = std::move(font);
     return *this;
 }
 
-Control& Control::hidden()
-{
+Control& Control::hidden() {
     visible_ = false;
     return *this;
 }
 
-Control& Control::withForeColor(Rgb color)
-{
+Control& Control::withForeColor(Rgb color) {
     foreColor_ = color;
     return *this;
 }
 
-Control& Control::withBackColor(Rgb color)
-{
+Control& Control::withBackColor(Rgb color) {
     backColor_ = color;
     return *this;
 }
 
-Control& Control::inside(Frame& frame)
-{
+Control& Control::inside(Frame& frame) {
     container_ = &frame;
     return *this;
 }
 
-void Control::notifyObservers()
-{
+void Control::notifyObservers() {
     for (const auto& observer : observers_)
         observer();
 }
 
 CommandButton::CommandButton(std::string name, Twips geometry, int tabIndex)
-    : Control(std::move(name), ControlKind::CommandButton, geometry, tabIndex)
-{
+    : Control(std::move(name), ControlKind::CommandButton, geometry, tabIndex) {
 }
 
-void CommandButton::click()
-{
+void CommandButton::click() {
     if (Click)
         Click();
 }
 
 Label::Label(std::string name, Twips geometry, int tabIndex)
-    : Control(std::move(name), ControlKind::Label, geometry, tabIndex)
-{
+    : Control(std::move(name), ControlKind::Label, geometry, tabIndex) {
 }
 
-void Label::click()
-{
+void Label::click() {
     if (Click)
         Click();
 }
 
 Frame::Frame(std::string name, Twips geometry, int tabIndex)
-    : Control(std::move(name), ControlKind::Frame, geometry, tabIndex)
-{
+    : Control(std::move(name), ControlKind::Frame, geometry, tabIndex) {
 }
 
 TextBox::TextBox(std::string name, Twips geometry, int tabIndex)
-    : Control(std::move(name), ControlKind::TextBox, geometry, tabIndex)
-{
+    : Control(std::move(name), ControlKind::TextBox, geometry, tabIndex) {
 }
 
-void TextBox::setText(std::string text)
-{
+void TextBox::setText(std::string text) {
     if (text == text_)
         return;
     text_ = std::move(text);
@@ -116,31 +98,26 @@ void TextBox::setText(std::string text)
         Change();
 }
 
-TextBox& TextBox::withText(std::string text)
-{
+TextBox& TextBox::withText(std::string text) {
     text_ = std::move(text);
     return *this;
 }
 
-TextBox& TextBox::readOnly()
-{
+TextBox& TextBox::readOnly() {
     locked_ = true;
     return *this;
 }
 
-TextBox& TextBox::withMaxLength(int characters)
-{
+TextBox& TextBox::withMaxLength(int characters) {
     maxLength_ = characters;
     return *this;
 }
 
 CheckBox::CheckBox(std::string name, Twips geometry, int tabIndex)
-    : Control(std::move(name), ControlKind::CheckBox, geometry, tabIndex)
-{
+    : Control(std::move(name), ControlKind::CheckBox, geometry, tabIndex) {
 }
 
-void CheckBox::setValue(int value)
-{
+void CheckBox::setValue(int value) {
     value = value == 0 ? 0 : 1;
     if (value == value_)
         return;
@@ -151,19 +128,17 @@ void CheckBox::setValue(int value)
 }
 
 ListBox::ListBox(std::string name, Twips geometry, int tabIndex)
-    : Control(std::move(name), ControlKind::ListBox, geometry, tabIndex)
-{
+    : Control(std::move(name), ControlKind::ListBox, geometry, tabIndex) {
 }
 
-bool lessIgnoringCase(const std::string& a, const std::string& b)
-{
+bool lessIgnoringCase(const std::string& a, const std::string& b) {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+        return std::tolower(static_cast<unsigned char>(x))
+            < std::tolower(static_cast<unsigned char>(y));
     });
 }
 
-void ListBox::AddItem(const std::string& entry)
-{
+void ListBox::AddItem(const std::string& entry) {
     auto place = std::upper_bound(entries_.begin(), entries_.end(), entry, lessIgnoringCase);
     int index = static_cast<int>(place - entries_.begin());
     entries_.insert(place, entry);
@@ -172,8 +147,7 @@ void ListBox::AddItem(const std::string& entry)
     notifyObservers();
 }
 
-void ListBox::RemoveItem(int index)
-{
+void ListBox::RemoveItem(int index) {
     if (index < 0 || index >= ListCount())
         return;
     entries_.erase(entries_.begin() + index);
@@ -184,8 +158,7 @@ void ListBox::RemoveItem(int index)
     notifyObservers();
 }
 
-void ListBox::Clear()
-{
+void ListBox::Clear() {
     if (entries_.empty() && listIndex_ == -1)
         return;
     entries_.clear();
@@ -193,8 +166,7 @@ void ListBox::Clear()
     notifyObservers();
 }
 
-void ListBox::setListIndex(int index)
-{
+void ListBox::setListIndex(int index) {
     if (index < -1 || index >= ListCount())
         return;
     bool changed = index != listIndex_;
@@ -205,8 +177,7 @@ void ListBox::setListIndex(int index)
         Click();
 }
 
-void ListBox::drop(const std::vector<std::string>& paths)
-{
+void ListBox::drop(const std::vector<std::string>& paths) {
     if (DragDrop)
         DragDrop(paths);
 }

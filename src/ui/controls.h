@@ -166,7 +166,9 @@ public:
     void RemoveItem(int index);
     void Clear();
     int ListCount() const { return static_cast<int>(entries_.size()); }
-    const std::string& List(int index) const { return entries_.at(static_cast<std::size_t>(index)); }
+    const std::string& List(int index) const {
+        return entries_.at(static_cast<std::size_t>(index));
+    }
     const std::vector<std::string>& entries() const { return entries_; }
     bool Selected(int index) const { return index >= 0 && index == listIndex_; }
     /// The current entry, -1 for none.

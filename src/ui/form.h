@@ -12,7 +12,8 @@ namespace pxw::ui {
 /// order they were created.
 class Form {
 public:
-    Form(std::string name, std::string caption, int clientWidthTwips, int clientHeightTwips, Font font);
+    Form(std::string name, std::string caption, int clientWidthTwips, int clientHeightTwips,
+        Font font);
     virtual ~Form() = default;
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
@@ -28,8 +29,7 @@ public:
     std::vector<Control*> tabChain() const;
 
 protected:
-    template <typename T> T& add(T& control)
-    {
+    template <typename T> T& add(T& control) {
         controls_.push_back(&control);
         return control;
     }
@@ -44,6 +44,8 @@ private:
 };
 
 /// A window's handle towards the platform is its model, as a Form.
-inline platform::WindowHandle handleOf(const Form& form) { return &form; }
+inline platform::WindowHandle handleOf(const Form& form) {
+    return &form;
+}
 
 } // namespace pxw::ui

@@ -3,9 +3,9 @@
 namespace pxw::ui {
 
 namespace {
-    const Font Arial975 { "Arial", 9.75 };
-    const std::string CheckTipStart = "Check the button will name the converted images since ";
-    const std::string Dots26(26, '.');
+const Font Arial975 { "Arial", 9.75 };
+const std::string CheckTipStart = "Check the button will name the converted images since ";
+const std::string Dots26(26, '.');
 } // namespace
 
 frmBackupFiles::frmBackupFiles()
@@ -50,49 +50,90 @@ frmBackupFiles::frmBackupFiles()
     , mnuHelpfile("mnuHelpfile", "&Help")
     , mnuBr3("mnuBr3", "-", true)
     , mnuHelp_About("mnuHelp_About", "&About Pixelwain")
-    , mnuHelp { "mnuHelp", "&Help", { &mnuHelpfile, &mnuBr3, &mnuHelp_About } }
-{
-    add(FBrowse).withCaption("&Select images...").withToolTip("Select images for batch processing.").withFont(Arial975);
+    , mnuHelp { "mnuHelp", "&Help", { &mnuHelpfile, &mnuBr3, &mnuHelp_About } } {
+    add(FBrowse)
+        .withCaption("&Select images...")
+        .withToolTip("Select images for batch processing.")
+        .withFont(Arial975);
     add(Text3).readOnly().withMaxLength(3).withFont(Arial975);
     add(Label4).withCaption("Image Selected").withForeColor({ 0, 0, 0 }).withFont(Arial975);
-    add(Label2).withCaption(MakerWebAddress).withForeColor(LinkBlue).withFont({ "Palatino Linotype", 15.75 });
+    add(Label2)
+        .withCaption(MakerWebAddress)
+        .withForeColor(LinkBlue)
+        .withFont({ "Palatino Linotype", 15.75 });
     add(FileList).withBackColor({ 241, 245, 245 });
-    add(FileRemove).withCaption("&Remove").withToolTip("Remove selected image in the image file list box.");
-    add(allClear).withCaption("&Clear All").withToolTip("Remove all images in image file list box.");
+    add(FileRemove)
+        .withCaption("&Remove")
+        .withToolTip("Remove selected image in the image file list box.");
+    add(allClear)
+        .withCaption("&Clear All")
+        .withToolTip("Remove all images in image file list box.");
 
     add(Frame1).withCaption("   Image Setting     ");
     add(Label5).withCaption("JPEG Compress Quality (1-99)").inside(Frame1);
     add(compressQ).withText("90").withMaxLength(2).inside(Frame1);
     add(Label6).withCaption("Image Size :").inside(Frame1);
     add(Label1).withCaption("Width").inside(Frame1);
-    add(txtWidth).withText("300").withMaxLength(4).withToolTip("Accept integer (1-5000) only").inside(Frame1);
+    add(txtWidth)
+        .withText("300")
+        .withMaxLength(4)
+        .withToolTip("Accept integer (1-5000) only")
+        .inside(Frame1);
     add(Label3).withCaption("Height").inside(Frame1);
-    add(txtHeight).withText("400").withMaxLength(4).withToolTip("Accept integer (1-5000) only").inside(Frame1);
+    add(txtHeight)
+        .withText("400")
+        .withMaxLength(4)
+        .withToolTip("Accept integer (1-5000) only")
+        .inside(Frame1);
     add(Label9).withCaption("pixels (1-5000)").inside(Frame1);
     add(Label7).withCaption("Rename :").inside(Frame1);
     add(namegen).withToolTip("Rename the converted images.").inside(Frame1);
     add(Label8).withCaption("Name ").inside(Frame1);
-    add(Check1).withCaption("00,01~").withToolTip(CheckTipStart + "00,01,02,03,04" + Dots26).inside(Frame1);
-    add(Check2).withCaption("01,02~").withToolTip(CheckTipStart + "01,02,03,04,05" + Dots26).inside(Frame1);
-    add(Check3).withCaption("0,1,2,~").withToolTip(CheckTipStart + "0,1,2,3,4," + Dots26).inside(Frame1);
-    add(Check4).withCaption("1,2,3,~").withToolTip(CheckTipStart + "1,2,3,4," + Dots26).inside(Frame1);
+    add(Check1)
+        .withCaption("00,01~")
+        .withToolTip(CheckTipStart + "00,01,02,03,04" + Dots26)
+        .inside(Frame1);
+    add(Check2)
+        .withCaption("01,02~")
+        .withToolTip(CheckTipStart + "01,02,03,04,05" + Dots26)
+        .inside(Frame1);
+    add(Check3)
+        .withCaption("0,1,2,~")
+        .withToolTip(CheckTipStart + "0,1,2,3,4," + Dots26)
+        .inside(Frame1);
+    add(Check4)
+        .withCaption("1,2,3,~")
+        .withToolTip(CheckTipStart + "1,2,3,4," + Dots26)
+        .inside(Frame1);
 
-    add(Convert).withCaption("Convert &to ...").withToolTip("Selecting a folder and converted images will be there.");
+    add(Convert)
+        .withCaption("Convert &to ...")
+        .withToolTip("Selecting a folder and converted images will be there.");
     add(DestDir).readOnly().withToolTip("The directory that you selected for converted images.");
-    add(open).withCaption("&Open").withToolTip("Go to the directory and check the converted images");
+    add(open).withCaption("&Open").withToolTip(
+        "Go to the directory and check the converted images");
 
     add(Frame2).withCaption("Convert and Wrap images as a standalone self-extracted .Exe file  ");
-    add(Iconsel).withCaption("Se&lect icon")
+    add(Iconsel)
+        .withCaption("Se&lect icon")
         .withToolTip("Click this button to select an icon for standalone *.exe file.")
         .inside(Frame2);
-    add(iconlist).withText("c:\\windows\\forpxw\\pxwicon.ico").readOnly()
+    add(iconlist)
+        .withText("c:\\windows\\forpxw\\pxwicon.ico")
+        .readOnly()
         .withToolTip("This one is system default component, you can  select one to replace it.")
-        .withFont(Arial975).inside(Frame2);
-    add(iconlistRem).withCaption("Remov&e").withToolTip("Remove all in the left text box.").inside(Frame2);
+        .withFont(Arial975)
+        .inside(Frame2);
+    add(iconlistRem)
+        .withCaption("Remov&e")
+        .withToolTip("Remove all in the left text box.")
+        .inside(Frame2);
 
-    add(Createalbum).withCaption("&Build").withToolTip(
-        "This will popup a ms-dos screen firstly for editing images,then you need to type text to "
-        "save images as  *.exe file.");
+    add(Createalbum)
+        .withCaption("&Build")
+        .withToolTip("This will popup a ms-dos screen firstly for editing images,then you need to "
+                     "type text to "
+                     "save images as  *.exe file.");
     add(cmdSystem).withCaption("Ru&n ").withToolTip("Run album *.exe file you just build.");
     add(Command4).withCaption("E&xit").withToolTip("Exit this program.");
 
@@ -112,10 +153,11 @@ frmBackupFiles::frmBackupFiles()
     };
 }
 
-void frmBackupFiles::Form_Load() { Check1.setValue(1); }
+void frmBackupFiles::Form_Load() {
+    Check1.setValue(1);
+}
 
-std::string frmBackupFiles::GetFolder(const std::string& path)
-{
+std::string frmBackupFiles::GetFolder(const std::string& path) {
     std::size_t slash = path.rfind('\\');
     return slash == std::string::npos ? path : path.substr(0, slash);
 }
