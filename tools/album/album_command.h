@@ -1,0 +1,42 @@
+#pragma once
+
+// The album program's command line, kept apart from its window so that scripts and tests can
+// use an album without a display.
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace pxw::zip {
+
+enum AlbumExitCode : int {
+    albumExitOk = 0,
+    albumExitFailed = 1, // no album, a damaged or refused album, a file that cannot be written
+    albumExitUsage = 2,
+};
+
+struct AlbumCommand {
+    enum class Kind { view, list, extract, icon, help, usageError };
+    Kind kind = Kind::view;
+    std::string argument; // the folder or file; the message for a usage error
+};
+
+/// Reads the arguments after the program name.
+AlbumCommand parseAlbumCommand(const std::vector<std::string>& arguments);
+
+/// Runs every command but a view with a display: the view without one only checks the album
+/// and explains that it needs a display. Returns the exit status.
+int runAlbumCommand(const AlbumCommand& command, const std::filesystem::path& albumFile,
+    std::ostream& out, std::ostream& err);
+
+/// The running program's own file, which is the album.
+std::filesystem::path ownAlbumFile();
+
+/// The path to show for an album file (the real file behind /proc/self/exe).
+std::filesystem::path albumShownPath(const std::filesystem::path& albumFile);
+
+/// Whether a window can be shown (an X or Wayland display, or a Qt platform named outright).
+bool displayAvailable();
+
+} // namespace pxw::zip

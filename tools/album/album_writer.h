@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/status.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pxw::zip {
+
+using platform::Status;
+
+/// One file to put into an album, under `name`.
+struct AlbumFile {
+    std::string name;
+    std::filesystem::path source;
+};
+
+/// What an album is made of.
+struct AlbumRecipe {
+    /// The album program whose bytes open the album.
+    std::filesystem::path program;
+    /// The icon the album carries; none gives an album with an empty icon.
+    std::optional<std::filesystem::path> icon;
+    std::vector<AlbumFile> files;
+};
+
+/// Adds the regular files directly in `folder` (no subfolders, no links) to `files`, in name
+/// order; a file of a name already there replaces it.
+Status collectFolderFiles(const std::filesystem::path& folder, std::vector<AlbumFile>& files);
+
+/// Writes the album at `destination`. The album is written under a temporary name in the same
+/// folder and renamed into place, so a failed write leaves no new file; an earlier file at
+/// `destination` is removed on failure too, so that no file there means no album was written.
+/// Files are stored as they are: images are compressed already.
+Status writeAlbum(const AlbumRecipe& recipe, const std::filesystem::path& destination);
+
+} // namespace pxw::zip
