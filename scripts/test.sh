@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Pixelwain twice (normal, and with AddressSanitizer +
+# UndefinedBehaviorSanitizer) and runs every test in both builds.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+
+"$top/scripts/install-deps.sh"
+
+status=0
+run_build() {
+  local dir=$1; shift
+  cmake -S "$top" -B "$dir" -G Ninja -DPXW_WERROR=ON "$@"
+  cmake --build "$dir" -j"$jobs"
+  echo "== tests in $(basename "$dir")"
+  (cd "$dir" && ctest --output-on-failure -j"$jobs" --timeout 600) || status=1
+}
+run_build "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_build "$top/build-asan" -DCMAKE_BUILD_TYPE=Debug -DPXW_SANITIZE=ON
+exit $status
