@@ -1,0 +1,16 @@
+#pragma once
+
+namespace pxw::lumabatch {
+
+/// The tool's exit status, as callers and scripts read it.
+enum class ExitStatus {
+    AllDone = 0, ///< every file converted (or nothing to convert)
+    SomeFailed = 1, ///< at least one file failed or an output was kept; the others are done
+    NothingDone = 2, ///< bad command line or unusable folder; nothing was touched
+};
+
+inline int toExitCode(ExitStatus status) {
+    return static_cast<int>(status);
+}
+
+} // namespace pxw::lumabatch

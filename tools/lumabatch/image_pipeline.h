@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/status.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace pxw::lumabatch {
+
+struct ConvertSettings {
+    std::optional<int> width; ///< no value: no limit
+    std::optional<int> height;
+    bool keepProportions = false;
+    int quality = 90;
+    std::optional<int> dpiHorizontal; ///< no value: keep the source's resolution
+    std::optional<int> dpiVertical;
+};
+
+/// Starts libvips and ImageMagick once per process; later calls do nothing. Must run before
+/// the first conversion (the first one calls it too, but a main should do it early).
+void initImageLibraries(const char* programPath);
+
+/// The loader an image file goes to. libvips reads most formats; ImageMagick reads what
+/// libvips cannot read correctly here.
+enum class Reader {
+    Vips,
+    MagickPhotoCd, ///< libvips finds no reader; its pixels are YCC and need converting
+    MagickMacPaint, ///< has no signature: must be named to ImageMagick, or it is taken for TGA
+};
+
+/// Chooses the reader by the file's extension (letter case ignored) and, for Photo CD, by
+/// its signature.
+Reader readerFor(const std::filesystem::path& file);
+
+/// Reads one image, turns it upright by its EXIF orientation, converts it to sRGB, flattens
+/// transparency on white, resizes it into the box (shrinking while loading where the format
+/// allows) and encodes it as baseline JPEG without EXIF, XMP, IPTC or ICC data of the source.
+/// On failure `jpeg` is unspecified and the status names the reason.
+platform::Status convertToJpeg(
+    const std::filesystem::path& source, const ConvertSettings& settings, std::string& jpeg);
+
+} // namespace pxw::lumabatch

@@ -1,0 +1,452 @@
+#include "job.h"
+
+#include "image_pipeline.h"
+#include "platform/windows_path.h"
+#include "progress.h"
+#include "sources.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <ostream>
+#include <set>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
+namespace fs = std::filesystem;
+
+namespace pxw::lumabatch {
+
+namespace {
+
+std::atomic<bool> stopRequested { false };
+
+std::string quoted(const fs::path& path) {
+    return "\"" + path.string() + "\"";
+}
+
+std::string errnoText(int error) {
+    return std::strerror(error);
+}
+
+// A file descriptor closed when it goes out of scope.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd)
+        : fd_(fd) { }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+// A new, empty, uniquely named work file in `folder`.
+std::optional<fs::path> makeWorkFile(
+    const fs::path& folder, const char* kind, int* fdOut, std::string* error) {
+    std::string pattern = (folder / (std::string(WorkFilePrefix) + kind + "-XXXXXX")).string();
+    int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        *error = "cannot create a work file in " + quoted(folder) + ": " + errnoText(errno);
+        return std::nullopt;
+    }
+    if (fdOut)
+        *fdOut = fd;
+    else
+        ::close(fd);
+    return fs::path(pattern);
+}
+
+// Writes the encoded image to a work file with the permissions a new file gets here.
+// With `durable` the data reach the disk before the call returns, so that a source may
+// later be removed safely.
+std::optional<fs::path> writeWorkFile(const fs::path& folder, const std::string& bytes,
+    mode_t permissions, bool durable, std::string* error) {
+    int rawFd = -1;
+    std::optional<fs::path> path = makeWorkFile(folder, "out", &rawFd, error);
+    if (!path)
+        return std::nullopt;
+    FileDescriptor fd(rawFd);
+    auto fail = [&](const char* what) -> std::optional<fs::path> {
+        *error = std::string(what) + " " + quoted(*path) + ": " + errnoText(errno);
+        ::unlink(path->c_str());
+        return std::nullopt;
+    };
+    const char* data = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t written = ::write(fd.get(), data, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return fail("cannot write");
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    if (::fchmod(fd.get(), permissions) != 0)
+        return fail("cannot set permissions of");
+    if (durable && ::fdatasync(fd.get()) != 0)
+        return fail("cannot flush");
+    if (::close(fd.release()) != 0)
+        return fail("cannot close");
+    return path;
+}
+
+enum class Placed { Done, Exists, Failed };
+
+// Renames a finished work file to its final name; without `replace` an existing file of
+// that name is kept.
+Placed placeWorkFile(const fs::path& work, const fs::path& target, bool replace, int* error) {
+    if (replace) {
+        if (::rename(work.c_str(), target.c_str()) == 0)
+            return Placed::Done;
+        *error = errno;
+        return Placed::Failed;
+    }
+    if (::renameat2(AT_FDCWD, work.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+        return Placed::Done;
+    if (errno == EEXIST)
+        return Placed::Exists;
+    if (errno != EINVAL && errno != ENOSYS) {
+        *error = errno;
+        return Placed::Failed;
+    }
+    // File systems without RENAME_NOREPLACE: a hard link fails on an existing name too.
+    if (::link(work.c_str(), target.c_str()) != 0) {
+        *error = errno;
+        return errno == EEXIST ? Placed::Exists : Placed::Failed;
+    }
+    ::unlink(work.c_str());
+    return Placed::Done;
+}
+
+void syncFolder(const fs::path& folder) {
+    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0)
+        ::fsync(fd.get());
+}
+
+mode_t newFilePermissions() {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return static_cast<mode_t>(0666 & ~mask);
+}
+
+enum class SourceState {
+    Failed, ///< could not be converted: stays where it is, untouched
+    Converted, ///< output waits in a work file
+    Placed, ///< output is in place
+    Kept, ///< output was not placed: the source stays
+};
+
+struct Source {
+    SourceFile file;
+    SourceState state = SourceState::Failed;
+    fs::path work; ///< the converted image, while Converted
+    std::string outputName;
+    bool held = false; ///< moved aside to a work name to free its name for an output
+};
+
+class Batch {
+public:
+    Batch(const Options& options, fs::path destination, bool sameFolder,
+        std::vector<SourceFile> files, std::ostream& err, const JobSettings& settings)
+        : options_(options)
+        , destination_(std::move(destination))
+        , sameFolder_(sameFolder)
+        , progress_(err, settings.showProgressBar, files.size())
+        , filesInFlight_(settings.filesInFlight) {
+        sources_.resize(files.size());
+        for (std::size_t i = 0; i < files.size(); ++i)
+            sources_[i].file = std::move(files[i]);
+    }
+
+    ExitStatus run() {
+        convertAll();
+        if (stopRequested) {
+            discardWorkFiles();
+            progress_.close();
+            progress_.report("lumabatch: stopped; no output was placed and no source removed");
+            return ExitStatus::SomeFailed;
+        }
+        nameOutputs();
+        placeOutputs();
+        removeSources();
+        progress_.close();
+        return summary();
+    }
+
+private:
+    void fail(Source& source, const std::string& reason) {
+        progress_.report("lumabatch: " + source.file.name + ": " + reason);
+        ++problems_;
+    }
+
+    void convertAll() {
+        ConvertSettings settings { options_.width, options_.height, options_.keepProportions,
+            options_.quality, options_.dpiHorizontal, options_.dpiVertical };
+        const mode_t permissions = newFilePermissions();
+        std::atomic<std::size_t> next { 0 };
+        auto worker = [&] {
+            for (;;) {
+                std::size_t index = next++;
+                if (index >= sources_.size() || stopRequested)
+                    return;
+                Source& source = sources_[index];
+                progress_.started(source.file.name);
+                std::string jpeg;
+                std::string error;
+                platform::Status status = convertToJpeg(source.file.path, settings, jpeg);
+                if (!status) {
+                    fail(source, status.message());
+                } else if (std::optional<fs::path> work = writeWorkFile(
+                               destination_, jpeg, permissions, options_.removeSources, &error)) {
+                    source.work = *work;
+                    source.state = SourceState::Converted;
+                } else {
+                    fail(source, error);
+                }
+                progress_.finished();
+            }
+        };
+        unsigned workers = filesInFlight_ ? filesInFlight_ : std::thread::hardware_concurrency();
+        workers = static_cast<unsigned>(
+            std::clamp<std::size_t>(workers, 1, std::max<std::size_t>(sources_.size(), 1)));
+        std::vector<std::jthread> threads;
+        for (unsigned i = 1; i < workers; ++i)
+            threads.emplace_back(worker);
+        worker();
+    }
+
+    void discardWorkFiles() {
+        for (Source& source : sources_) {
+            if (source.state == SourceState::Converted)
+                ::unlink(source.work.c_str());
+        }
+    }
+
+    // Outputs are numbered in the order of the sources, counting only converted ones.
+    void nameOutputs() {
+        std::uint64_t counter = 0;
+        for (Source& source : sources_) {
+            if (source.state != SourceState::Converted)
+                continue;
+            source.outputName = options_.names ? options_.names->nameFor(counter++)
+                                               : keptBaseName(source.file.name);
+        }
+    }
+
+    // The source still standing under `name` in the destination, other than `self`.
+    Source* sourceNamed(const std::string& name, const Source& self) {
+        if (!sameFolder_)
+            return nullptr;
+        auto found = standingSources_.find(name);
+        return found == standingSources_.end() || found->second == &self ? nullptr : found->second;
+    }
+
+    void keep(Source& source, const std::string& reason) {
+        ::unlink(source.work.c_str());
+        source.state = SourceState::Kept;
+        fail(source, reason);
+    }
+
+    // Tries to give one converted source's output its name. False when it has to wait
+    // for the source that holds that name.
+    bool tryPlace(Source& source) {
+        const std::string& name = source.outputName;
+        if (placedNames_.contains(name)) {
+            keep(source, "not written: " + name + " was already written in this run");
+            return true;
+        }
+        Source* holder = sourceNamed(name, source);
+        if (holder && options_.overwrite) {
+            if (holder->state == SourceState::Converted)
+                return false;
+            if (holder->state != SourceState::Placed) {
+                keep(source, "not written: " + name + " is a source that was not converted");
+                return true;
+            }
+        }
+        int error = 0;
+        switch (placeWorkFile(source.work, destination_ / name, options_.overwrite, &error)) {
+        case Placed::Done:
+            source.state = SourceState::Placed;
+            placedNames_.insert(name);
+            if (holder)
+                standingSources_.erase(name);
+            return true;
+        case Placed::Exists:
+            keep(source, "not written: " + name + " exists (use -ov to replace it)");
+            return true;
+        case Placed::Failed:
+            keep(source, "cannot write " + name + ": " + errnoText(error));
+            return true;
+        }
+        return true;
+    }
+
+    // Frees a name a waiting output needs by moving its source aside; its own output is
+    // complete in a work file, so nothing is lost.
+    bool moveAside(Source& holder) {
+        std::string error;
+        std::optional<fs::path> aside = makeWorkFile(destination_, "held", nullptr, &error);
+        if (!aside || ::rename(holder.file.path.c_str(), aside->c_str()) != 0) {
+            if (aside)
+                ::unlink(aside->c_str());
+            return false;
+        }
+        standingSources_.erase(holder.file.name);
+        holder.file.path = *aside;
+        holder.held = true;
+        return true;
+    }
+
+    void placeOutputs() {
+        if (sameFolder_) {
+            for (Source& source : sources_)
+                standingSources_[source.file.name] = &source;
+        }
+        std::vector<Source*> waiting;
+        for (Source& source : sources_) {
+            if (source.state == SourceState::Converted)
+                waiting.push_back(&source);
+        }
+        while (!waiting.empty()) {
+            std::size_t before = waiting.size();
+            std::erase_if(waiting, [&](Source* source) { return tryPlace(*source); });
+            if (waiting.size() < before)
+                continue;
+            // Every waiting output needs the name of another waiting source: a cycle,
+            // broken by moving one of those sources aside.
+            Source* holder = sourceNamed(waiting.front()->outputName, *waiting.front());
+            if (!holder || !moveAside(*holder)) {
+                for (Source* source : waiting)
+                    keep(*source,
+                        "not written: " + source->outputName
+                            + " is a source whose name could not be freed");
+                waiting.clear();
+            }
+        }
+    }
+
+    void removeSources() {
+        bool anyToRemove = false;
+        for (const Source& source : sources_)
+            anyToRemove = anyToRemove
+                || (source.state == SourceState::Placed && (options_.removeSources || source.held));
+        if (!anyToRemove)
+            return;
+        // The new names must be on disk before any source goes.
+        syncFolder(destination_);
+        for (Source& source : sources_) {
+            if (source.state != SourceState::Placed)
+                continue;
+            if (!options_.removeSources && !source.held)
+                continue;
+            bool replacedByOutput
+                = sameFolder_ && !source.held && placedNames_.contains(source.file.name);
+            if (replacedByOutput)
+                continue;
+            if (::unlink(source.file.path.c_str()) != 0 && errno != ENOENT)
+                fail(source, "converted, but cannot remove it: " + errnoText(errno));
+        }
+        for (Source& source : sources_) {
+            if (source.held && source.state != SourceState::Placed)
+                fail(source,
+                    "left as " + source.file.path.filename().string()
+                        + " (its name is taken by another output)");
+        }
+    }
+
+    ExitStatus summary() {
+        if (problems_ == 0)
+            return ExitStatus::AllDone;
+        std::size_t placed = 0;
+        for (const Source& source : sources_)
+            placed += source.state == SourceState::Placed ? 1 : 0;
+        progress_.report("lumabatch: " + std::to_string(placed) + " of "
+            + std::to_string(sources_.size()) + " files converted into " + quoted(destination_)
+            + "; " + std::to_string(problems_) + " problem" + (problems_ == 1 ? "" : "s")
+            + " reported above");
+        return ExitStatus::SomeFailed;
+    }
+
+    const Options& options_;
+    fs::path destination_;
+    bool sameFolder_;
+    Progress progress_;
+    unsigned filesInFlight_;
+    std::vector<Source> sources_;
+    std::atomic<std::size_t> problems_ { 0 };
+    std::set<std::string> placedNames_;
+    std::map<std::string, Source*> standingSources_;
+};
+
+void usageError(std::ostream& err, const std::string& message) {
+    err << "lumabatch: error: " << message << "; try --help\n";
+}
+
+} // namespace
+
+std::optional<fs::path> resolveFolder(
+    std::string_view value, const platform::DriveMap& drives, std::string* error) {
+    if (value.starts_with('/'))
+        return fs::path(value);
+    return drives.toHost(value, error);
+}
+
+void requestStop() {
+    stopRequested = true;
+}
+
+ExitStatus runJob(const Options& options, const platform::DriveMap& drives, std::ostream& err,
+    const JobSettings& settings) {
+    stopRequested = false;
+    std::string error;
+    std::optional<fs::path> source = resolveFolder(options.sourceFolder, drives, &error);
+    if (!source) {
+        usageError(err, "source folder \"" + options.sourceFolder + "\": " + error);
+        return ExitStatus::NothingDone;
+    }
+    std::optional<fs::path> destination = resolveFolder(options.destinationFolder, drives, &error);
+    if (!destination) {
+        usageError(err, "destination folder \"" + options.destinationFolder + "\": " + error);
+        return ExitStatus::NothingDone;
+    }
+    std::error_code ec;
+    if (!fs::is_directory(*source, ec)) {
+        usageError(err,
+            "source folder \"" + options.sourceFolder + "\" (" + source->string()
+                + ") does not exist");
+        return ExitStatus::NothingDone;
+    }
+    // The list is taken before anything is written: outputs never become sources.
+    std::optional<std::vector<SourceFile>> files
+        = listSources(*source, options.excludedExtensions, options.sortAZ, &error);
+    if (!files) {
+        err << "lumabatch: error: " << error << "\n";
+        return ExitStatus::NothingDone;
+    }
+    fs::create_directories(*destination, ec);
+    if (!fs::is_directory(*destination, ec)) {
+        err << "lumabatch: error: cannot create destination folder \"" << options.destinationFolder
+            << "\" (" << destination->string() << ")" << (ec ? ": " + ec.message() : "") << "\n";
+        return ExitStatus::NothingDone;
+    }
+    bool sameFolder = fs::equivalent(*source, *destination, ec);
+    return Batch(options, *destination, sameFolder, std::move(*files), err, settings).run();
+}
+
+} // namespace pxw::lumabatch

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "exit_status.h"
+#include "options.h"
+
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pxw::platform {
+class DriveMap;
+}
+
+namespace pxw::lumabatch {
+
+/// Host folder for a folder value of the command line: a value starting with / is a host
+/// path as it stands, anything else a Windows-style path mapped through `drives`.
+std::optional<std::filesystem::path> resolveFolder(
+    std::string_view value, const platform::DriveMap& drives, std::string* error);
+
+struct JobSettings {
+    bool showProgressBar = false;
+    unsigned filesInFlight = 0; ///< 0: one per processor
+};
+
+/// Runs one batch: takes the list of sources, converts them in parallel into work files in
+/// the destination, then gives the outputs their names and removes the sources (-remsrc).
+/// No output ever replaces a source whose own output is not yet in place, nor a source that
+/// could not be converted. Failures are reported on `err`, one line each.
+ExitStatus runJob(const Options& options, const platform::DriveMap& drives, std::ostream& err,
+    const JobSettings& settings = {});
+
+/// Asks a running job to stop taking new files (safe in a signal handler). The job then
+/// removes its work files, places no output and removes no source.
+void requestStop();
+
+} // namespace pxw::lumabatch

@@ -1,0 +1,35 @@
+// lumabatch: converts a folder of images into resized, renamed JPEG files.
+
+#include "image_pipeline.h"
+#include "job.h"
+#include "options.h"
+#include "platform/windows_path.h"
+
+#include <csignal>
+#include <iostream>
+#include <unistd.h>
+
+namespace {
+
+extern "C" void onStopSignal(int) {
+    pxw::lumabatch::requestStop();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace pxw::lumabatch;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    ParseResult parsed = parseCommandLine(args, std::cout, std::cerr);
+    if (const ExitStatus* status = std::get_if<ExitStatus>(&parsed))
+        return toExitCode(*status);
+
+    initImageLibraries(argv[0]);
+    std::signal(SIGINT, onStopSignal);
+    std::signal(SIGTERM, onStopSignal);
+
+    JobSettings settings;
+    settings.showProgressBar = ::isatty(STDERR_FILENO) == 1;
+    return toExitCode(runJob(std::get<Options>(parsed), pxw::platform::DriveMap::fromEnvironment(),
+        std::cerr, settings));
+}

@@ -1,0 +1,73 @@
+#include "progress.h"
+
+#include <algorithm>
+#include <ostream>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace pxw::lumabatch {
+
+namespace {
+
+constexpr int BarCells = 24;
+constexpr const char* ClearLine = "\r\033[K";
+
+} // namespace
+
+int terminalColumns() {
+    winsize size {};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
+}
+
+Progress::Progress(std::ostream& err, bool showBar, std::size_t total)
+    : err_(err)
+    , showBar_(showBar)
+    , total_(total) {
+}
+
+void Progress::started(const std::string& name) {
+    std::lock_guard lock(mutex_);
+    current_ = name;
+    drawBar();
+}
+
+void Progress::finished() {
+    std::lock_guard lock(mutex_);
+    ++done_;
+    drawBar();
+}
+
+void Progress::report(const std::string& line) {
+    std::lock_guard lock(mutex_);
+    clearBar();
+    err_ << line << '\n';
+    drawBar();
+}
+
+void Progress::close() {
+    std::lock_guard lock(mutex_);
+    clearBar();
+    showBar_ = false;
+}
+
+void Progress::clearBar() {
+    if (showBar_)
+        err_ << ClearLine << std::flush;
+}
+
+void Progress::drawBar() {
+    if (!showBar_ || total_ == 0)
+        return;
+    int filled = static_cast<int>(done_ * BarCells / total_);
+    std::string line = "[" + std::string(static_cast<std::size_t>(filled), '#')
+        + std::string(static_cast<std::size_t>(BarCells - filled), '-') + "] "
+        + std::to_string(done_) + "/" + std::to_string(total_) + " " + current_;
+    std::size_t room = static_cast<std::size_t>(std::max(terminalColumns() - 1, 10));
+    if (line.size() > room)
+        line.resize(room);
+    err_ << ClearLine << line << std::flush;
+}
+
+} // namespace pxw::lumabatch

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <iosfwd>
+#include <mutex>
+#include <string>
+
+namespace pxw::lumabatch {
+
+/// Messages of a run on standard error and, when it is a terminal, a one-line progress bar
+/// with the count and the file being converted. Safe to call from several threads.
+class Progress {
+public:
+    Progress(std::ostream& err, bool showBar, std::size_t total);
+
+    void started(const std::string& name);
+    void finished();
+    /// A line of its own (a failure, a summary); the bar is drawn again below it.
+    void report(const std::string& line);
+    /// Removes the bar; later reports are plain lines.
+    void close();
+
+private:
+    void clearBar();
+    void drawBar();
+
+    std::mutex mutex_;
+    std::ostream& err_;
+    bool showBar_;
+    std::size_t total_;
+    std::size_t done_ = 0;
+    std::string current_;
+};
+
+/// Columns of the terminal on standard error, or 80.
+int terminalColumns();
+
+} // namespace pxw::lumabatch

@@ -1,0 +1,54 @@
+#include "sources.h"
+
+#include "text_util.h"
+
+#include <algorithm>
+
+namespace fs = std::filesystem;
+
+namespace pxw::lumabatch {
+
+namespace {
+
+bool isExcluded(const std::string& name, const std::vector<std::string>& excludedExtensions) {
+    std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos)
+        return false;
+    std::string_view extension = std::string_view(name).substr(dot + 1);
+    return std::any_of(excludedExtensions.begin(), excludedExtensions.end(),
+        [&](const std::string& excluded) { return equalIgnoringCase(extension, excluded); });
+}
+
+} // namespace
+
+std::optional<std::vector<SourceFile>> listSources(const fs::path& folder,
+    const std::vector<std::string>& excludedExtensions, bool sortAZ, std::string* error) {
+    std::vector<SourceFile> sources;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        std::error_code statusError;
+        if (!it->is_regular_file(statusError))
+            continue;
+        std::string name = it->path().filename().string();
+        if (name.starts_with(WorkFilePrefix) || isExcluded(name, excludedExtensions))
+            continue;
+        sources.push_back({ it->path(), std::move(name) });
+    }
+    if (ec) {
+        if (error)
+            *error = "cannot read folder " + folder.string() + ": " + ec.message();
+        return std::nullopt;
+    }
+    if (sortAZ) {
+        std::sort(sources.begin(), sources.end(), [](const SourceFile& a, const SourceFile& b) {
+            return lessIgnoringCase(a.name, b.name);
+        });
+    } else {
+        std::sort(sources.begin(), sources.end(),
+            [](const SourceFile& a, const SourceFile& b) { return a.name < b.name; });
+    }
+    return sources;
+}
+
+} // namespace pxw::lumabatch

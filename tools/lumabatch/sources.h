@@ -1,0 +1,26 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pxw::lumabatch {
+
+/// Names that start with this belong to the tool's own files in progress: never taken as
+/// sources.
+inline constexpr const char* WorkFilePrefix = ".lumabatch-";
+
+struct SourceFile {
+    std::filesystem::path path;
+    std::string name;
+};
+
+/// The regular files directly in `folder` (links to regular files included), without the
+/// excluded extensions (letter case ignored) and the tool's own work files; in A to Z order
+/// ignoring case when `sortAZ`, else in the order of the names' bytes.
+/// nullopt with *error set when the folder cannot be read.
+std::optional<std::vector<SourceFile>> listSources(const std::filesystem::path& folder,
+    const std::vector<std::string>& excludedExtensions, bool sortAZ, std::string* error);
+
+} // namespace pxw::lumabatch
