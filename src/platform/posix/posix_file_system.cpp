@@ -24,7 +24,7 @@ std::string describe(int error) {
     return std::generic_category().message(error);
 }
 
-std::string quoted(const std::string& text) {
+std::string inQuotes(const std::string& text) {
     return "\"" + text + "\"";
 }
 
@@ -143,7 +143,7 @@ bool PosixFileSystem::folderExists(const std::string& path) {
 }
 
 Status PosixFileSystem::createFolder(const std::string& path) {
-    const std::string action = "cannot create folder " + quoted(path) + ": ";
+    const std::string action = "cannot create folder " + inQuotes(path) + ": ";
     std::string error;
     auto host = drives_.toHost(path, &error);
     if (!host)
@@ -169,7 +169,7 @@ bool PosixFileSystem::fileExists(const std::string& path) {
 }
 
 Status PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
-    const std::string action = "cannot copy " + quoted(from) + " to " + quoted(to) + ": ";
+    const std::string action = "cannot copy " + inQuotes(from) + " to " + inQuotes(to) + ": ";
     std::string error;
     auto source = drives_.toHost(from, &error);
     if (!source)
@@ -183,8 +183,8 @@ Status PosixFileSystem::copyFile(const std::string& from, const std::string& to)
         const int failure = errno;
         if (failure == ENOENT || failure == ENOTDIR)
             return Status::failure(
-                action + "source file " + quoted(from) + " not found (" + source->string() + ")");
-        return Status::failure(action + "cannot read source file " + quoted(from) + ": "
+                action + "source file " + inQuotes(from) + " not found (" + source->string() + ")");
+        return Status::failure(action + "cannot read source file " + inQuotes(from) + ": "
             + describe(failure) + " (" + source->string() + ")");
     }
     struct stat sourceInfo { };
@@ -192,12 +192,12 @@ Status PosixFileSystem::copyFile(const std::string& from, const std::string& to)
         return Status::failure(action + describe(errno));
     if (!S_ISREG(sourceInfo.st_mode))
         return Status::failure(
-            action + "source " + quoted(from) + " is not a file (" + source->string() + ")");
+            action + "source " + inQuotes(from) + " is not a file (" + source->string() + ")");
 
     std::error_code ec;
     if (fs::is_directory(*target, ec))
         return Status::failure(
-            action + "destination " + quoted(to) + " is a folder (" + target->string() + ")");
+            action + "destination " + inQuotes(to) + " is a folder (" + target->string() + ")");
     const fs::path folder = target->parent_path();
     if (!fs::is_directory(folder, ec))
         return Status::failure(
@@ -216,7 +216,7 @@ Status PosixFileSystem::copyFile(const std::string& from, const std::string& to)
 
     if (int failure = copyContents(input.get(), output.get()); failure != 0) {
         if (failure == ENOSPC || failure == EDQUOT)
-            return discard("no space left for " + quoted(to) + " (" + folder.string() + ")");
+            return discard("no space left for " + inQuotes(to) + " (" + folder.string() + ")");
         return discard("copying failed: " + describe(failure) + " (" + source->string() + " to "
             + folder.string() + ")");
     }
@@ -231,14 +231,14 @@ Status PosixFileSystem::copyFile(const std::string& from, const std::string& to)
     if (::rename(temporary.c_str(), target->c_str()) != 0) {
         const int failure = errno;
         ::unlink(temporary.c_str());
-        return Status::failure(action + "cannot replace " + quoted(to) + ": " + describe(failure)
+        return Status::failure(action + "cannot replace " + inQuotes(to) + ": " + describe(failure)
             + " (" + target->string() + ")");
     }
     return Status::success();
 }
 
 Status PosixFileSystem::deleteFiles(const std::string& wildcard) {
-    const std::string action = "cannot delete " + quoted(wildcard) + ": ";
+    const std::string action = "cannot delete " + inQuotes(wildcard) + ": ";
     std::string folderPart;
     std::string pattern = wildcard;
     if (auto slash = wildcard.find_last_of("\\/"); slash != std::string::npos) {
@@ -263,8 +263,8 @@ Status PosixFileSystem::deleteFiles(const std::string& wildcard) {
         const int failure = errno;
         if (failure == ENOENT || failure == ENOTDIR)
             return Status::failure(
-                action + "folder " + quoted(folderPart) + " not found (" + folder->string() + ")");
-        return Status::failure(action + "cannot read folder " + quoted(folderPart) + ": "
+                action + "folder " + inQuotes(folderPart) + " not found (" + folder->string() + ")");
+        return Status::failure(action + "cannot read folder " + inQuotes(folderPart) + ": "
             + describe(failure) + " (" + folder->string() + ")");
     }
     const int dirFd = ::dirfd(dir.get());
@@ -298,7 +298,7 @@ Status PosixFileSystem::deleteFiles(const std::string& wildcard) {
             continue;
         const int failure = errno;
         if (failed++ == 0) {
-            firstFailure = quoted(folderPart + name) + ": " + describe(failure);
+            firstFailure = inQuotes(folderPart + name) + ": " + describe(failure);
             if (failure == EACCES)
                 firstFailure += " (the folder " + folder->string() + " is not writable)";
         }

@@ -31,7 +31,7 @@ std::string describe(int error) {
     return std::generic_category().message(error);
 }
 
-std::string quoted(const std::string& text) {
+std::string inQuotes(const std::string& text) {
     return "\"" + text + "\"";
 }
 
@@ -315,7 +315,7 @@ bool PosixProcesses::shellExecuteEx(ShellExecuteInfo& info) {
     info.hProcess.reset();
     info.error.clear();
     auto fail = [&](std::string reason) {
-        info.error = "cannot start " + quoted(info.lpFile) + ": " + std::move(reason);
+        info.error = "cannot start " + inQuotes(info.lpFile) + ": " + std::move(reason);
         return false;
     };
 
@@ -333,7 +333,7 @@ bool PosixProcesses::shellExecuteEx(ShellExecuteInfo& info) {
             return fail("working folder: " + error);
         std::error_code ec;
         if (!fs::is_directory(*mapped, ec))
-            return fail("working folder " + quoted(info.lpDirectory) + " not found ("
+            return fail("working folder " + inQuotes(info.lpDirectory) + " not found ("
                 + mapped->string() + ")");
         folder = *mapped;
     }
@@ -353,7 +353,7 @@ bool PosixProcesses::shellExecuteEx(ShellExecuteInfo& info) {
 Status PosixProcesses::startProgram(
     const std::string& program, std::vector<std::string> arguments) {
     reapAbandoned();
-    const std::string action = "cannot start " + quoted(program) + ": ";
+    const std::string action = "cannot start " + inQuotes(program) + ": ";
     if (program.empty())
         return Status::failure("cannot start a program: no program named");
 
@@ -396,7 +396,7 @@ Status PosixProcesses::startOpener(const std::string& program, const std::string
         std::string error;
         const std::optional<fs::path> mapped = drives_.toHost(argument, &error);
         if (!mapped)
-            return Status::failure("cannot start " + quoted(program) + ": " + error);
+            return Status::failure("cannot start " + inQuotes(program) + ": " + error);
         hostArgument = mapped->string();
     }
     return startProgram(program, { hostArgument });
@@ -413,7 +413,7 @@ Status PosixProcesses::shellOpen(WindowHandle, const std::string&, const std::st
     } else if (hasDriveLetter(target) || isNetworkPath(target)) {
         const std::optional<fs::path> mapped = drives_.toHost(target, &error);
         if (!mapped)
-            return Status::failure("cannot open " + quoted(target) + ": " + error);
+            return Status::failure("cannot open " + inQuotes(target) + ": " + error);
         opened = mapped->string();
     } else {
         // Relative to the working folder, as the shell takes it; else an address.
