@@ -54,9 +54,9 @@ std::vector<IconImage> readIcon(const QByteArray& data) {
     for (int i = 0; i < count; ++i) {
         const qsizetype entry = 6 + 16 * i;
         IconImage image;
-        image.width = static_cast<unsigned char>(data[entry]);
-        image.height = static_cast<unsigned char>(data[entry + 1]);
-        image.directoryColours = static_cast<unsigned char>(data[entry + 2]);
+        image.width = static_cast<int>(little(data, entry, 1));
+        image.height = static_cast<int>(little(data, entry + 1, 1));
+        image.directoryColours = static_cast<int>(little(data, entry + 2, 1));
         const qsizetype header = little(data, entry + 12, 4);
         image.bitCount = static_cast<int>(little(data, header + 14, 2));
         if (image.bitCount != 4 || little(data, header + 16, 4) != 0)
