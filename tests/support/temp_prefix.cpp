@@ -1,0 +1,135 @@
+#include "temp_prefix.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/inotify.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace pxw::testing {
+
+TempPrefix::TempPrefix(const fs::path& imageTool) {
+    std::string pattern = (fs::temp_directory_path() / "pxw-prefix-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot make a temporary folder");
+    root_ = pattern;
+    fs::create_directories(root_ / "dosdevices");
+    fs::create_directories(driveC() / "windows" / "lumaforge");
+    fs::create_directories(driveC() / "windows" / "forpxw");
+    fs::create_directories(driveD());
+    fs::create_directory_symlink("../drive_c", root_ / "dosdevices" / "c:");
+    fs::create_directory_symlink("../drive_d", root_ / "dosdevices" / "d:");
+    fs::create_directory_symlink("/", root_ / "dosdevices" / "z:");
+    if (!imageTool.empty())
+        fs::copy_file(imageTool, toolFile());
+    if (const char* previous = std::getenv("PIXELWAIN_PREFIX")) {
+        hadPrefix_ = true;
+        previousPrefix_ = previous;
+    }
+    setenv("PIXELWAIN_PREFIX", root_.c_str(), 1);
+}
+
+TempPrefix::~TempPrefix() {
+    if (hadPrefix_)
+        setenv("PIXELWAIN_PREFIX", previousPrefix_.c_str(), 1);
+    else
+        unsetenv("PIXELWAIN_PREFIX");
+    std::error_code ec;
+    // Files made read-only by a test must not stop the clean-up.
+    for (auto it = fs::recursive_directory_iterator(root_, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_directory(ec) && !it->is_symlink(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::remove_all(root_, ec);
+}
+
+std::string runCommand(const std::string& command, int* status) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        throw std::runtime_error("cannot run " + command);
+    std::array<char, 4096> buffer {};
+    std::size_t got;
+    while ((got = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        output.append(buffer.data(), got);
+    int result = pclose(pipe);
+    if (status)
+        *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
+    return output;
+}
+
+void makeJpeg(const fs::path& file, int width, int height) {
+    // A smooth picture (a gradient) with grain, so sizes and qualities behave like a photo's.
+    const std::string w = std::to_string(width), h = std::to_string(height);
+    const fs::path scratch = file.parent_path() / (".mk-" + file.filename().string() + ".v");
+    std::string command = "vips xyz '" + scratch.string() + "' " + w + " " + h
+        + " && vips extract_band '" + scratch.string() + "' '" + scratch.string()
+        + ".b.v' 0 && vips linear '" + scratch.string() + ".b.v' '" + scratch.string() + ".c.v' "
+        + std::to_string(255.0 / std::max(width, 1)) + " 0 --uchar && vips bandjoin '"
+        + scratch.string() + ".c.v " + scratch.string() + ".c.v " + scratch.string() + ".c.v' '"
+        + file.string() + "[Q=90]' && rm -f '" + scratch.string() + "' '" + scratch.string()
+        + ".b.v' '" + scratch.string() + ".c.v'";
+    int status = 0;
+    runCommand(command + " 2>&1", &status);
+    if (status != 0)
+        throw std::runtime_error("vips could not make " + file.string());
+}
+
+std::pair<int, int> imageSize(const fs::path& file) {
+    int status = 0;
+    std::string out = runCommand("vipsheader -f width '" + file.string()
+            + "' && vipsheader -f height '" + file.string() + "'",
+        &status);
+    if (status != 0)
+        return { -1, -1 };
+    int width = 0, height = 0;
+    std::sscanf(out.c_str(), "%d %d", &width, &height);
+    return { width, height };
+}
+
+std::vector<std::string> fileNames(const fs::path& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec))
+        if (entry.is_regular_file())
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool waitForFiles(const fs::path& folder, std::size_t count, const std::string& extension,
+    std::chrono::seconds limit) {
+    auto enough = [&] {
+        std::size_t found = 0;
+        for (const std::string& name : fileNames(folder))
+            found += name.ends_with(extension) ? 1 : 0;
+        return found >= count;
+    };
+    int fd = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    if (fd < 0)
+        return enough();
+    inotify_add_watch(fd, folder.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE | IN_CREATE);
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    bool done = enough();
+    while (!done && std::chrono::steady_clock::now() < deadline) {
+        pollfd watch { fd, POLLIN, 0 };
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (::poll(&watch, 1, static_cast<int>(std::max<long>(left.count(), 0))) > 0) {
+            std::array<char, 4096> events {};
+            while (::read(fd, events.data(), events.size()) > 0) { }
+        }
+        done = enough();
+    }
+    ::close(fd);
+    return done;
+}
+
+} // namespace pxw::testing

@@ -1,0 +1,57 @@
+#pragma once
+
+// A real prefix in a temporary folder: drive C: with the image tool installed, drive D: for
+// the user's files, Z: for the host. PIXELWAIN_PREFIX points at it for the test and for the
+// programs the test starts.
+
+#include "platform/windows_path.h"
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace pxw::testing {
+
+class TempPrefix {
+public:
+    /// `imageTool`: the built lumabatch to install as C:\windows\lumaforge\lumabatch.exe, or
+    /// empty to leave the tool out.
+    explicit TempPrefix(const std::filesystem::path& imageTool = {});
+    ~TempPrefix();
+    TempPrefix(const TempPrefix&) = delete;
+    TempPrefix& operator=(const TempPrefix&) = delete;
+
+    const std::filesystem::path& root() const { return root_; }
+    std::filesystem::path driveC() const { return root_ / "drive_c"; }
+    std::filesystem::path driveD() const { return root_ / "drive_d"; }
+    platform::DriveMap drives() const { return platform::DriveMap(root_); }
+    std::filesystem::path workFolder() const { return driveC() / "windows" / "pxwtemp01"; }
+    std::filesystem::path toolFile() const {
+        return driveC() / "windows" / "lumaforge" / "lumabatch.exe";
+    }
+
+private:
+    std::filesystem::path root_;
+    std::string previousPrefix_;
+    bool hadPrefix_ = false;
+};
+
+/// Writes a real JPEG of the given size (a gradient with some noise) with the vips command.
+void makeJpeg(const std::filesystem::path& file, int width, int height);
+
+/// Width and height of an image, read by vips.
+std::pair<int, int> imageSize(const std::filesystem::path& file);
+
+/// The names of the regular files in a folder, sorted.
+std::vector<std::string> fileNames(const std::filesystem::path& folder);
+
+/// Waits, without spinning, until `folder` holds `count` files with `extension` (a rename or
+/// close of a written file wakes it), or the time runs out.
+bool waitForFiles(const std::filesystem::path& folder, std::size_t count,
+    const std::string& extension, std::chrono::seconds limit);
+
+/// Runs a command line through the shell and gives its standard output; sets *status.
+std::string runCommand(const std::string& command, int* status = nullptr);
+
+} // namespace pxw::testing
