@@ -49,7 +49,7 @@ namespace {
                 if (errno != EEXIST)
                     break;
             }
-            return Status::failure("cannot create a folder in " + quoted(parentPath) + ": " + errorText(errno));
+            return Status::failure("cannot create a folder in " + quotedPath(parentPath) + ": " + errorText(errno));
         }
 
         int fd() const { return fd_.get(); }
@@ -131,7 +131,7 @@ Status AlbumReader::open(const fs::path& albumFile, const std::string& shownName
     archive_.reset();
     entries_.clear();
     path_ = albumFile;
-    const std::string label = quoted(shownName.empty() ? albumFile.string() : shownName);
+    const std::string label = quotedPath(shownName.empty() ? albumFile.string() : shownName);
 
     fd_ = UniqueFd(::open(albumFile.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info;
@@ -313,7 +313,7 @@ Status AlbumReader::writeIcon(const fs::path& file) const
     temporary += ".part";
     UniqueFd out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
     if (!out.valid())
-        return Status::failure("cannot write the icon to " + quoted(file) + ": " + errorText(errno));
+        return Status::failure("cannot write the icon to " + quotedPath(file) + ": " + errorText(errno));
     bool written = writeFully(out.get(), bytes.data(), bytes.size(), 0);
     int code = errno;
     if (written && !out.close()) {
@@ -327,7 +327,7 @@ Status AlbumReader::writeIcon(const fs::path& file) const
     if (!written) {
         out.reset();
         ::unlink(temporary.c_str());
-        return Status::failure("cannot write the icon to " + quoted(file) + ": " + errorText(code));
+        return Status::failure("cannot write the icon to " + quotedPath(file) + ": " + errorText(code));
     }
     return Status::success();
 }
@@ -340,13 +340,13 @@ Status AlbumReader::extractAll(const fs::path& folder)
     if (::mkdir(folder.c_str(), 0777) == 0)
         createdFolder = true;
     else if (errno != EEXIST)
-        return Status::failure("cannot create the folder " + quoted(folder) + ": " + errorText(errno));
+        return Status::failure("cannot create the folder " + quotedPath(folder) + ": " + errorText(errno));
     UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folderFd.valid()) {
         int code = errno;
         if (createdFolder)
             ::rmdir(folder.c_str());
-        return Status::failure("cannot open the folder " + quoted(folder) + ": " + errorText(code));
+        return Status::failure("cannot open the folder " + quotedPath(folder) + ": " + errorText(code));
     }
 
     Status result = Status::success();
@@ -357,7 +357,7 @@ Status AlbumReader::extractAll(const fs::path& folder)
             const std::string& name = entries_[i].name;
             int fd = ::openat(scratch.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
             if (fd < 0) {
-                result = Status::failure("cannot create " + quoted(folder / name) + ": " + errorText(errno));
+                result = Status::failure("cannot create " + quotedPath(folder / name) + ": " + errorText(errno));
                 break;
             }
             scratch.track(name);
@@ -365,12 +365,12 @@ Status AlbumReader::extractAll(const fs::path& folder)
             std::uint64_t offset = 0;
             result = streamEntry(i, [&](const char* data, std::size_t length) {
                 if (!writeFully(out.get(), data, length, offset))
-                    return Status::failure("cannot write " + quoted(folder / name) + ": " + errorText(errno));
+                    return Status::failure("cannot write " + quotedPath(folder / name) + ": " + errorText(errno));
                 offset += length;
                 return Status::success();
             });
             if (result && !out.close())
-                result = Status::failure("cannot write " + quoted(folder / name) + ": " + errorText(errno));
+                result = Status::failure("cannot write " + quotedPath(folder / name) + ": " + errorText(errno));
         }
         // Only plain files are ever replaced, so a link or folder planted under an entry's name
         // is neither followed nor removed.
@@ -378,12 +378,12 @@ Status AlbumReader::extractAll(const fs::path& folder)
             struct stat existing;
             if (::fstatat(folderFd.get(), entries_[i].name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0
                 && !S_ISREG(existing.st_mode))
-                result = Status::failure(quoted(folder / entries_[i].name) + " exists and is not a plain file");
+                result = Status::failure(quotedPath(folder / entries_[i].name) + " exists and is not a plain file");
         }
         for (std::size_t i = 0; result && i < entries_.size(); ++i) {
             const char* name = entries_[i].name.c_str();
             if (::renameat(scratch.fd(), name, folderFd.get(), name) != 0)
-                result = Status::failure("cannot move " + quoted(folder / name) + " into place: " + errorText(errno));
+                result = Status::failure("cannot move " + quotedPath(folder / name) + " into place: " + errorText(errno));
         }
         if (result)
             scratch.untrack();

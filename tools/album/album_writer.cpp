@@ -50,11 +50,11 @@ namespace {
                 }
                 if (errno != EEXIST)
                     return Status::failure(
-                        "cannot create a file in " + quoted(destination.parent_path()) + ": "
+                        "cannot create a file in " + quotedPath(destination.parent_path()) + ": "
                         + errorText(errno));
             }
             return Status::failure("cannot find a free temporary name in "
-                + quoted(destination.parent_path()));
+                + quotedPath(destination.parent_path()));
         }
 
         int fd() const { return fd_.get(); }
@@ -202,7 +202,7 @@ namespace {
         {
             int code = errno;
             zip_error_set(&error_, zipError, code);
-            *failure_ = "cannot read " + quoted(path_) + ": " + errorText(code);
+            *failure_ = "cannot read " + quotedPath(path_) + ": " + errorText(code);
             return -1;
         }
 
@@ -267,16 +267,16 @@ namespace {
         UniqueFd source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
         struct stat info;
         if (!source.valid() || ::fstat(source.get(), &info) != 0)
-            return Status::failure(std::string("cannot read the ") + what + " " + quoted(from)
+            return Status::failure(std::string("cannot read the ") + what + " " + quotedPath(from)
                 + ": " + errorText(errno));
         if (!S_ISREG(info.st_mode))
-            return Status::failure(std::string("the ") + what + " " + quoted(from) + " is not a file");
+            return Status::failure(std::string("the ") + what + " " + quotedPath(from) + " is not a file");
         length = static_cast<std::uint64_t>(info.st_size);
         if (length > maxBytes)
-            return Status::failure(std::string("the ") + what + " " + quoted(from)
+            return Status::failure(std::string("the ") + what + " " + quotedPath(from)
                 + " is too large (" + std::to_string(length) + " bytes)");
         if (!copyBytes(source.get(), to, length, at))
-            return Status::failure(std::string("cannot copy the ") + what + " " + quoted(from)
+            return Status::failure(std::string("cannot copy the ") + what + " " + quotedPath(from)
                 + ": " + errorText(errno));
         return Status::success();
     }
@@ -315,17 +315,17 @@ namespace {
             auto reader = std::make_unique<FileSource>(file.source, &readFailure);
             zip_source_t* source = zip_source_function(archive.get(), &FileSource::callback, reader.get());
             if (!source)
-                return Status::failure("cannot add " + quoted(file.source) + ": " + zip_strerror(archive.get()));
+                return Status::failure("cannot add " + quotedPath(file.source) + ": " + zip_strerror(archive.get()));
             reader.release(); // the source owns it now
             zip_int64_t index = zip_file_add(archive.get(), file.name.c_str(), source, ZIP_FL_ENC_GUESS);
             if (index < 0) {
                 zip_source_free(source);
-                return Status::failure("cannot add " + quoted(file.source) + ": " + zip_strerror(archive.get()));
+                return Status::failure("cannot add " + quotedPath(file.source) + ": " + zip_strerror(archive.get()));
             }
             auto entry = static_cast<zip_uint64_t>(index);
             if (zip_set_file_compression(archive.get(), entry, ZIP_CM_STORE, 0) != 0
                 || zip_file_set_external_attributes(archive.get(), entry, 0, ZIP_OPSYS_UNIX, (S_IFREG | 0644u) << 16) != 0)
-                return Status::failure("cannot add " + quoted(file.source) + ": " + zip_strerror(archive.get()));
+                return Status::failure("cannot add " + quotedPath(file.source) + ": " + zip_strerror(archive.get()));
         }
         std::string comment = iconComment(icon);
         if (zip_set_archive_comment(archive.get(), comment.data(), static_cast<zip_uint16_t>(comment.size())) != 0)
@@ -354,7 +354,7 @@ Status collectFolderFiles(const fs::path& folder, std::vector<AlbumFile>& files)
 {
     std::error_code error;
     if (!fs::is_directory(folder, error))
-        return Status::failure("the folder " + quoted(folder) + " does not exist");
+        return Status::failure("the folder " + quotedPath(folder) + " does not exist");
     std::map<std::string, fs::path> found;
     for (const AlbumFile& file : files)
         found[file.name] = file.source;
@@ -365,7 +365,7 @@ Status collectFolderFiles(const fs::path& folder, std::vector<AlbumFile>& files)
             found[it->path().filename().string()] = it->path();
     }
     if (error)
-        return Status::failure("cannot list the folder " + quoted(folder) + ": " + error.message());
+        return Status::failure("cannot list the folder " + quotedPath(folder) + ": " + error.message());
     files.clear();
     for (auto& [name, source] : found)
         files.push_back({ name, std::move(source) });
@@ -376,7 +376,7 @@ Status writeAlbum(const AlbumRecipe& recipe, const fs::path& destination)
 {
     auto failure = [&](const std::string& why) {
         removeEarlierAlbum(destination);
-        return Status::failure("cannot write the album " + quoted(destination) + ": " + why);
+        return Status::failure("cannot write the album " + quotedPath(destination) + ": " + why);
     };
     if (recipe.files.empty())
         return failure("there are no files to put into it");
@@ -387,10 +387,10 @@ Status writeAlbum(const AlbumRecipe& recipe, const fs::path& destination)
     std::error_code error;
     fs::path folder = destination.parent_path().empty() ? fs::path(".") : destination.parent_path();
     if (!fs::is_directory(folder, error))
-        return Status::failure("cannot write the album " + quoted(destination) + ": the folder "
-            + quoted(folder) + " does not exist");
+        return Status::failure("cannot write the album " + quotedPath(destination) + ": the folder "
+            + quotedPath(folder) + " does not exist");
     if (fs::is_directory(destination, error))
-        return Status::failure("cannot write the album " + quoted(destination) + ": a folder of that name exists");
+        return Status::failure("cannot write the album " + quotedPath(destination) + ": a folder of that name exists");
 
     TemporaryFile album;
     if (Status created = album.create(folder / destination.filename()); !created)

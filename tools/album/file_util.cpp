@@ -42,7 +42,7 @@ bool UniqueFd::close()
 
 std::string errorText(int code) { return code == 0 ? "unexpected end of file" : std::strerror(code); }
 
-std::string quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
+std::string quotedPath(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
 
 bool readFully(int fd, void* buffer, std::size_t length, std::uint64_t offset)
 {

@@ -41,7 +41,7 @@ private:
 std::string errorText(int code);
 
 /// `path` in quotes, for messages.
-std::string quoted(const std::filesystem::path& path);
+std::string quotedPath(const std::filesystem::path& path);
 
 /// Reads exactly `length` bytes at `offset`; false with errno set (0 when the file ended first).
 bool readFully(int fd, void* buffer, std::size_t length, std::uint64_t offset);
