@@ -243,9 +243,17 @@ SpawnResult spawn(const ExecPlan& plan, bool detach) {
     }
 }
 
-// Children whose handle went while they still ran; reaped by later starts.
-std::mutex abandonedLock;
-std::vector<pid_t> abandonedChildren;
+// Children whose handle went while they still ran; reaped by later starts. Never destroyed,
+// so a handle that outlives static destruction can still hand its child over.
+struct AbandonedChildren {
+    std::mutex lock;
+    std::vector<pid_t> pids;
+};
+
+AbandonedChildren& abandonedChildren() {
+    static auto* children = new AbandonedChildren;
+    return *children;
+}
 
 // True once the child has ended and is reaped (or was reaped by someone else).
 bool reapIfEnded(pid_t pid, int* exitCode) {
@@ -267,13 +275,15 @@ bool reapIfEnded(pid_t pid, int* exitCode) {
 }
 
 void reapAbandoned() {
-    std::lock_guard lock(abandonedLock);
-    std::erase_if(abandonedChildren, [](pid_t pid) { return reapIfEnded(pid, nullptr); });
+    AbandonedChildren& children = abandonedChildren();
+    std::lock_guard lock(children.lock);
+    std::erase_if(children.pids, [](pid_t pid) { return reapIfEnded(pid, nullptr); });
 }
 
 void abandon(pid_t pid) {
-    std::lock_guard lock(abandonedLock);
-    abandonedChildren.push_back(pid);
+    AbandonedChildren& children = abandonedChildren();
+    std::lock_guard lock(children.lock);
+    children.pids.push_back(pid);
 }
 
 class ChildHandle final : public ProcessHandle {
