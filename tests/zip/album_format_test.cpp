@@ -10,84 +10,80 @@
 namespace pxw::zip::test {
 namespace {
 
-    TEST(IconComment, RoundTrips)
-    {
-        std::optional<IconPlace> place = parseIconComment(iconComment({ 3437640, 4286 }));
-        ASSERT_TRUE(place);
-        EXPECT_EQ(place->offset, 3437640u);
-        EXPECT_EQ(place->length, 4286u);
+TEST(IconComment, RoundTrips) {
+    std::optional<IconPlace> place = parseIconComment(iconComment({ 3437640, 4286 }));
+    ASSERT_TRUE(place);
+    EXPECT_EQ(place->offset, 3437640u);
+    EXPECT_EQ(place->length, 4286u);
+}
+
+TEST(IconComment, RefusesAnyOtherText) {
+    for (const char* text : { "", "pxwalbum icon offset=1", "pxwalbum icon offset=1 length=",
+             "pxwalbum icon offset=-1 length=2", "pxwalbum icon offset=+1 length=2",
+             "pxwalbum icon offset=1 length=2 ", "pxwalbum icon offset=1x length=2",
+             "pxwalbum icon offset=99999999999999999999 length=2",
+             "PXWALBUM icon offset=1 length=2" })
+        EXPECT_FALSE(parseIconComment(text)) << text;
+}
+
+TEST(EntryName, PlainNamesPass) {
+    for (const char* name :
+        { "img001.jpg", "Holiday photo (2).JPG", ".hidden", "a..b.jpg", "..jpg", "été.jpg" })
+        EXPECT_FALSE(refusedEntryName(name)) << name;
+}
+
+TEST(EntryName, PathsAndTricksAreRefused) {
+    for (const char* name : { "", "..", ".", "../a", "a/../../b", "..\\a", "a\\b", "/etc/passwd",
+             "C:a", "c:\\a", "sub/a", "sub/", "a\tb", "a\x7f" })
+        EXPECT_TRUE(refusedEntryName(name)) << name;
+    EXPECT_TRUE(refusedEntryName(std::string(256, 'a')));
+}
+
+struct Tail {
+    std::string bytes;
+    bool found;
+};
+
+void PrintTo(const Tail& tail, std::ostream* out) {
+    *out << tail.bytes.size() << " bytes, " << (tail.found ? "an archive" : "no archive");
+}
+
+class ArchiveEndTest : public ::testing::TestWithParam<Tail> { };
+
+TEST_P(ArchiveEndTest, IsFoundOnlyWhenItEndsTheFile) {
+    TempDir dir;
+    writeFile(dir / "f", GetParam().bytes);
+    UniqueFd fd(::open((dir / "f").c_str(), O_RDONLY));
+    std::string error;
+    std::optional<ArchiveEnd> end = findArchiveEnd(fd.get(), GetParam().bytes.size(), &error);
+    EXPECT_EQ(end.has_value(), GetParam().found) << error;
+    if (!end) {
+        EXPECT_FALSE(error.empty());
     }
+}
 
-    TEST(IconComment, RefusesAnyOtherText)
-    {
-        for (const char* text : { "", "pxwalbum icon offset=1", "pxwalbum icon offset=1 length=",
-                 "pxwalbum icon offset=-1 length=2", "pxwalbum icon offset=+1 length=2",
-                 "pxwalbum icon offset=1 length=2 ", "pxwalbum icon offset=1x length=2",
-                 "pxwalbum icon offset=99999999999999999999 length=2", "PXWALBUM icon offset=1 length=2" })
-            EXPECT_FALSE(parseIconComment(text)) << text;
-    }
+// An empty archive's end record: no entries, directory at offset `at`, with a comment.
+std::string endRecord(std::uint32_t at, const std::string& comment) {
+    std::string record("PK\x05\x06", 4);
+    record += std::string(12, '\0');
+    record += std::string(reinterpret_cast<const char*>(&at), 4);
+    auto length = static_cast<std::uint16_t>(comment.size());
+    record += std::string(reinterpret_cast<const char*>(&length), 2);
+    return record + comment;
+}
 
-    TEST(EntryName, PlainNamesPass)
-    {
-        for (const char* name : { "img001.jpg", "Holiday photo (2).JPG", ".hidden", "a..b.jpg", "..jpg", "été.jpg" })
-            EXPECT_FALSE(refusedEntryName(name)) << name;
-    }
-
-    TEST(EntryName, PathsAndTricksAreRefused)
-    {
-        for (const char* name : { "", "..", ".", "../a", "a/../../b", "..\\a", "a\\b", "/etc/passwd", "C:a",
-                 "c:\\a", "sub/a", "sub/", "a\tb", "a\x7f" })
-            EXPECT_TRUE(refusedEntryName(name)) << name;
-        EXPECT_TRUE(refusedEntryName(std::string(256, 'a')));
-    }
-
-    struct Tail {
-        std::string bytes;
-        bool found;
-    };
-
-    void PrintTo(const Tail& tail, std::ostream* out)
-    {
-        *out << tail.bytes.size() << " bytes, " << (tail.found ? "an archive" : "no archive");
-    }
-
-    class ArchiveEndTest : public ::testing::TestWithParam<Tail> { };
-
-    TEST_P(ArchiveEndTest, IsFoundOnlyWhenItEndsTheFile)
-    {
-        TempDir dir;
-        writeFile(dir / "f", GetParam().bytes);
-        UniqueFd fd(::open((dir / "f").c_str(), O_RDONLY));
-        std::string error;
-        std::optional<ArchiveEnd> end = findArchiveEnd(fd.get(), GetParam().bytes.size(), &error);
-        EXPECT_EQ(end.has_value(), GetParam().found) << error;
-        if (!end) {
-            EXPECT_FALSE(error.empty());
-        }
-    }
-
-    // An empty archive's end record: no entries, directory at offset `at`, with a comment.
-    std::string endRecord(std::uint32_t at, const std::string& comment)
-    {
-        std::string record("PK\x05\x06", 4);
-        record += std::string(12, '\0');
-        record += std::string(reinterpret_cast<const char*>(&at), 4);
-        auto length = static_cast<std::uint16_t>(comment.size());
-        record += std::string(reinterpret_cast<const char*>(&length), 2);
-        return record + comment;
-    }
-
-    INSTANTIATE_TEST_SUITE_P(Files, ArchiveEndTest,
-        ::testing::Values(Tail { "", false }, Tail { "short", false }, Tail { std::string(5000, 'x'), false },
-            Tail { std::string(100, 'x') + endRecord(100, "hello"), true },
-            Tail { endRecord(0, ""), true },
-            // A record whose comment would run past the end, or stop short of it.
-            Tail { std::string(100, 'x') + endRecord(100, "hello").substr(0, 25), false },
-            Tail { std::string(100, 'x') + endRecord(100, "hello") + "trailing", false },
-            // The directory must end where the record starts.
-            Tail { std::string(100, 'x') + endRecord(90, ""), false },
-            // A signature inside the comment is passed over for the real record.
-            Tail { std::string(10, 'x') + endRecord(10, "PK\x05\x06 inside"), true }));
+INSTANTIATE_TEST_SUITE_P(Files, ArchiveEndTest,
+    ::testing::Values(Tail { "", false }, Tail { "short", false },
+        Tail { std::string(5000, 'x'), false },
+        Tail { std::string(100, 'x') + endRecord(100, "hello"), true },
+        Tail { endRecord(0, ""), true },
+        // A record whose comment would run past the end, or stop short of it.
+        Tail { std::string(100, 'x') + endRecord(100, "hello").substr(0, 25), false },
+        Tail { std::string(100, 'x') + endRecord(100, "hello") + "trailing", false },
+        // The directory must end where the record starts.
+        Tail { std::string(100, 'x') + endRecord(90, ""), false },
+        // A signature inside the comment is passed over for the real record.
+        Tail { std::string(10, 'x') + endRecord(10, "PK\x05\x06 inside"), true }));
 
 } // namespace
 } // namespace pxw::zip::test

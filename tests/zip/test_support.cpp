@@ -25,94 +25,87 @@ namespace pxw::zip::test {
 
 namespace {
 
-    void startVips()
-    {
-        static std::once_flag once;
-        std::call_once(once, [] {
-            if (VIPS_INIT("pxw_zip_tests") != 0)
-                throw std::runtime_error("libvips does not start");
-        });
-    }
+void startVips() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (VIPS_INIT("pxw_zip_tests") != 0)
+            throw std::runtime_error("libvips does not start");
+    });
+}
 
-    std::string saveBuffer(const vips::VImage& image, const char* suffix)
-    {
-        void* buffer = nullptr;
-        size_t length = 0;
-        image.write_to_buffer(suffix, &buffer, &length);
-        std::string bytes(static_cast<const char*>(buffer), length);
-        g_free(buffer);
-        return bytes;
-    }
+std::string saveBuffer(const vips::VImage& image, const char* suffix) {
+    void* buffer = nullptr;
+    size_t length = 0;
+    image.write_to_buffer(suffix, &buffer, &length);
+    std::string bytes(static_cast<const char*>(buffer), length);
+    g_free(buffer);
+    return bytes;
+}
 
-    vips::VImage pattern(int width, int height, int bands, int seed)
-    {
-        vips::VImage xy = vips::VImage::xyz(width, height);
-        vips::VImage red = xy[0] * (255.0 / width);
-        vips::VImage green = xy[1] * (255.0 / height);
-        vips::VImage blue = (xy[0] + xy[1] + seed * 37) % 256;
-        vips::VImage image = red.bandjoin(green).bandjoin(blue);
-        if (bands == 4)
-            image = image.bandjoin_const({ 255 });
-        return image.cast(VIPS_FORMAT_UCHAR);
-    }
+vips::VImage pattern(int width, int height, int bands, int seed) {
+    vips::VImage xy = vips::VImage::xyz(width, height);
+    vips::VImage red = xy[0] * (255.0 / width);
+    vips::VImage green = xy[1] * (255.0 / height);
+    vips::VImage blue = (xy[0] + xy[1] + seed * 37) % 256;
+    vips::VImage image = red.bandjoin(green).bandjoin(blue);
+    if (bands == 4)
+        image = image.bandjoin_const({ 255 });
+    return image.cast(VIPS_FORMAT_UCHAR);
+}
 
 } // namespace
 
-TempDir::TempDir()
-{
+TempDir::TempDir() {
     std::string pattern = (fs::temp_directory_path() / "pxw-zip-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
         throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
 
-TempDir::~TempDir()
-{
+TempDir::~TempDir() {
     std::error_code error;
     // Tests make folders read-only; give the permission back so everything can go.
-    for (auto it = fs::recursive_directory_iterator(path_, error); !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    for (auto it = fs::recursive_directory_iterator(path_, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
         if (it->is_directory(error) && !it->is_symlink(error))
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
     }
     fs::remove_all(path_, error);
 }
 
-std::string readFile(const fs::path& file)
-{
+std::string readFile(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
 }
 
-void writeFile(const fs::path& file, const std::string& bytes)
-{
+void writeFile(const fs::path& file, const std::string& bytes) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out.flush())
         throw std::runtime_error("cannot write " + file.string());
 }
 
-std::string jpegBytes(int width, int height, int seed)
-{
+std::string jpegBytes(int width, int height, int seed) {
     startVips();
     return saveBuffer(pattern(width, height, 3, seed), ".jpg[Q=85]");
 }
 
-std::string pngIconBytes(int size, int seed)
-{
+std::string pngIconBytes(int size, int seed) {
     startVips();
     return saveBuffer(pattern(size, size, 4, seed), ".png");
 }
 
-RunResult run(const std::vector<std::string>& argv, bool withoutDisplay)
-{
+RunResult run(const std::vector<std::string>& argv, bool withoutDisplay) {
     TempDir outputs;
     const fs::path outFile = outputs / "out", errFile = outputs / "err";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(
+        &actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(
+        &actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
 
     std::vector<std::string> environment;
     for (char** variable = environ; *variable; ++variable) {
@@ -147,8 +140,7 @@ RunResult run(const std::vector<std::string>& argv, bool withoutDisplay)
             ::kill(pid, SIGKILL);
     }
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
     RunResult result;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     result.out = readFile(outFile);
@@ -156,13 +148,15 @@ RunResult run(const std::vector<std::string>& argv, bool withoutDisplay)
     return result;
 }
 
-fs::path albumProgram() { return PXWALBUM_PATH; }
+fs::path albumProgram() {
+    return PXWALBUM_PATH;
+}
 
-std::vector<std::string> folderNames(const fs::path& folder)
-{
+std::vector<std::string> folderNames(const fs::path& folder) {
     std::vector<std::string> names;
     std::error_code error;
-    for (auto it = fs::directory_iterator(folder, error); !error && it != fs::directory_iterator(); it.increment(error))
+    for (auto it = fs::directory_iterator(folder, error); !error && it != fs::directory_iterator();
+         it.increment(error))
         names.push_back(it->path().filename().string());
     std::sort(names.begin(), names.end());
     return names;

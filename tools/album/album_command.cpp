@@ -10,27 +10,25 @@ namespace pxw::zip {
 
 namespace {
 
-    constexpr const char* usageText = "Usage: pxwalbum [--list | --extract FOLDER | --icon FILE | --help]\n"
-                                      "Without an option, shows the album's images in a window.\n"
-                                      "  --list            print the name of every image, one a line\n"
-                                      "  --extract FOLDER  write every image into FOLDER (created when missing)\n"
-                                      "  --icon FILE       write the album's icon to FILE\n";
+constexpr const char* usageText
+    = "Usage: pxwalbum [--list | --extract FOLDER | --icon FILE | --help]\n"
+      "Without an option, shows the album's images in a window.\n"
+      "  --list            print the name of every image, one a line\n"
+      "  --extract FOLDER  write every image into FOLDER (created when missing)\n"
+      "  --icon FILE       write the album's icon to FILE\n";
 
-    AlbumCommand usageError(std::string message)
-    {
-        return { AlbumCommand::Kind::usageError, std::move(message) };
-    }
+AlbumCommand usageError(std::string message) {
+    return { AlbumCommand::Kind::usageError, std::move(message) };
+}
 
-    bool environmentSet(const char* name)
-    {
-        const char* value = std::getenv(name);
-        return value && *value;
-    }
+bool environmentSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
 
 } // namespace
 
-AlbumCommand parseAlbumCommand(const std::vector<std::string>& arguments)
-{
+AlbumCommand parseAlbumCommand(const std::vector<std::string>& arguments) {
     struct Option {
         const char* name;
         AlbumCommand::Kind kind;
@@ -50,7 +48,8 @@ AlbumCommand parseAlbumCommand(const std::vector<std::string>& arguments)
         std::size_t wanted = option.argumentName ? 2 : 1;
         if (arguments.size() < wanted || (option.argumentName && arguments[1].empty()))
             return usageError(std::string(option.name) + " needs " + option.argumentName
-                + "; did you mean " + option.name + " " + (option.kind == AlbumCommand::Kind::extract ? "FOLDER" : "FILE") + "?");
+                + "; did you mean " + option.name + " "
+                + (option.kind == AlbumCommand::Kind::extract ? "FOLDER" : "FILE") + "?");
         if (arguments.size() > wanted)
             return usageError("unexpected argument \"" + arguments[wanted] + "\"");
         return { option.kind, option.argumentName ? arguments[1] : std::string() };
@@ -58,9 +57,8 @@ AlbumCommand parseAlbumCommand(const std::vector<std::string>& arguments)
     return usageError("unknown option \"" + arguments[0] + "\"");
 }
 
-int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std::ostream& out,
-    std::ostream& err)
-{
+int runAlbumCommand(
+    const AlbumCommand& command, const fs::path& albumFile, std::ostream& out, std::ostream& err) {
     using Kind = AlbumCommand::Kind;
     if (command.kind == Kind::help) {
         out << usageText;
@@ -92,7 +90,8 @@ int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std:
         done = album.writeIcon(command.argument);
         break;
     default:
-        err << "pxwalbum: no display to show the album on; use --list, --extract FOLDER or --icon FILE\n";
+        err << "pxwalbum: no display to show the album on; use --list, --extract FOLDER or --icon "
+               "FILE\n";
         return albumExitUsage;
     }
     if (!done) {
@@ -102,18 +101,19 @@ int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std:
     return albumExitOk;
 }
 
-fs::path ownAlbumFile() { return "/proc/self/exe"; }
+fs::path ownAlbumFile() {
+    return "/proc/self/exe";
+}
 
-fs::path albumShownPath(const fs::path& albumFile)
-{
+fs::path albumShownPath(const fs::path& albumFile) {
     std::error_code error;
     fs::path real = albumFile == ownAlbumFile() ? fs::read_symlink(albumFile, error) : albumFile;
     return error ? albumFile : real;
 }
 
-bool displayAvailable()
-{
-    return environmentSet("DISPLAY") || environmentSet("WAYLAND_DISPLAY") || environmentSet("QT_QPA_PLATFORM");
+bool displayAvailable() {
+    return environmentSet("DISPLAY") || environmentSet("WAYLAND_DISPLAY")
+        || environmentSet("QT_QPA_PLATFORM");
 }
 
 } // namespace pxw::zip

@@ -10,40 +10,38 @@ namespace pxw::zip {
 
 namespace {
 
-    constexpr std::string_view commentStart = "pxwalbum icon offset=";
-    constexpr std::string_view commentMiddle = " length=";
+constexpr std::string_view commentStart = "pxwalbum icon offset=";
+constexpr std::string_view commentMiddle = " length=";
 
-    constexpr std::size_t endRecordSize = 22;
-    constexpr std::size_t maxCommentSize = 0xFFFF;
+constexpr std::size_t endRecordSize = 22;
+constexpr std::size_t maxCommentSize = 0xFFFF;
 
-    std::uint32_t little16(const unsigned char* p) { return p[0] | (p[1] << 8); }
-    std::uint32_t little32(const unsigned char* p)
-    {
-        return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-    }
+std::uint32_t little16(const unsigned char* p) {
+    return p[0] | (p[1] << 8);
+}
+std::uint32_t little32(const unsigned char* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
 
-    // Reads a decimal number that fills `text` exactly.
-    std::optional<std::uint64_t> wholeNumber(std::string_view text)
-    {
-        std::uint64_t value = 0;
-        if (text.empty() || text.front() == '+' || text.front() == '-')
-            return std::nullopt;
-        auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (error != std::errc {} || end != text.data() + text.size())
-            return std::nullopt;
-        return value;
-    }
+// Reads a decimal number that fills `text` exactly.
+std::optional<std::uint64_t> wholeNumber(std::string_view text) {
+    std::uint64_t value = 0;
+    if (text.empty() || text.front() == '+' || text.front() == '-')
+        return std::nullopt;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc {} || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
 
 } // namespace
 
-std::string iconComment(IconPlace place)
-{
+std::string iconComment(IconPlace place) {
     return std::string(commentStart) + std::to_string(place.offset) + std::string(commentMiddle)
         + std::to_string(place.length);
 }
 
-std::optional<IconPlace> parseIconComment(std::string_view comment)
-{
+std::optional<IconPlace> parseIconComment(std::string_view comment) {
     if (!comment.starts_with(commentStart))
         return std::nullopt;
     comment.remove_prefix(commentStart.size());
@@ -57,8 +55,7 @@ std::optional<IconPlace> parseIconComment(std::string_view comment)
     return IconPlace { *offset, *length };
 }
 
-std::optional<ArchiveEnd> findArchiveEnd(int fd, std::uint64_t fileSize, std::string* error)
-{
+std::optional<ArchiveEnd> findArchiveEnd(int fd, std::uint64_t fileSize, std::string* error) {
     auto fail = [&](std::string message) -> std::optional<ArchiveEnd> {
         if (error)
             *error = std::move(message);

@@ -16,73 +16,72 @@ namespace pxw::zip {
 
 namespace {
 
-    constexpr std::size_t maxNameLength = 255;
-    constexpr std::size_t chunkSize = std::size_t { 64 } << 10;
+constexpr std::size_t maxNameLength = 255;
+constexpr std::size_t chunkSize = std::size_t { 64 } << 10;
 
-    std::string entryLabel(const std::string& name) { return "the entry \"" + name + "\""; }
+std::string entryLabel(const std::string& name) {
+    return "the entry \"" + name + "\"";
+}
 
-    // A temporary folder that removes itself and the files in it unless emptied and kept.
-    class ScratchFolder {
-    public:
-        ScratchFolder() = default;
-        ScratchFolder(const ScratchFolder&) = delete;
-        ScratchFolder& operator=(const ScratchFolder&) = delete;
-        ~ScratchFolder() { removeAll(); }
+// A temporary folder that removes itself and the files in it unless emptied and kept.
+class ScratchFolder {
+public:
+    ScratchFolder() = default;
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    ~ScratchFolder() { removeAll(); }
 
-        Status create(int parentFd, const fs::path& parentPath)
-        {
-            std::random_device random;
-            for (int attempt = 0; attempt < 100; ++attempt) {
-                char name[32];
-                std::snprintf(name, sizeof name, ".pxwalbum-%08x", static_cast<unsigned>(random()));
-                if (::mkdirat(parentFd, name, 0700) == 0) {
-                    int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-                    if (fd < 0) {
-                        ::unlinkat(parentFd, name, AT_REMOVEDIR);
-                        break;
-                    }
-                    parentFd_ = parentFd;
-                    name_ = name;
-                    fd_ = UniqueFd(fd);
-                    return Status::success();
-                }
-                if (errno != EEXIST)
+    Status create(int parentFd, const fs::path& parentPath) {
+        std::random_device random;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            char name[32];
+            std::snprintf(name, sizeof name, ".pxwalbum-%08x", static_cast<unsigned>(random()));
+            if (::mkdirat(parentFd, name, 0700) == 0) {
+                int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                if (fd < 0) {
+                    ::unlinkat(parentFd, name, AT_REMOVEDIR);
                     break;
+                }
+                parentFd_ = parentFd;
+                name_ = name;
+                fd_ = UniqueFd(fd);
+                return Status::success();
             }
-            return Status::failure("cannot create a folder in " + quotedPath(parentPath) + ": " + errorText(errno));
+            if (errno != EEXIST)
+                break;
         }
-
-        int fd() const { return fd_.get(); }
-        void track(const std::string& file) { files_.push_back(file); }
-        void untrack() { files_.clear(); }
-
-        void removeAll()
-        {
-            if (name_.empty())
-                return;
-            for (const std::string& file : files_)
-                ::unlinkat(fd_.get(), file.c_str(), 0);
-            fd_.reset();
-            ::unlinkat(parentFd_, name_.c_str(), AT_REMOVEDIR);
-            name_.clear();
-        }
-
-    private:
-        int parentFd_ = -1;
-        std::string name_;
-        UniqueFd fd_;
-        std::vector<std::string> files_;
-    };
-
-    Status refuseEntry(const std::string& name, const std::string& why)
-    {
-        return Status::failure(entryLabel(name) + " " + why);
+        return Status::failure(
+            "cannot create a folder in " + quotedPath(parentPath) + ": " + errorText(errno));
     }
+
+    int fd() const { return fd_.get(); }
+    void track(const std::string& file) { files_.push_back(file); }
+    void untrack() { files_.clear(); }
+
+    void removeAll() {
+        if (name_.empty())
+            return;
+        for (const std::string& file : files_)
+            ::unlinkat(fd_.get(), file.c_str(), 0);
+        fd_.reset();
+        ::unlinkat(parentFd_, name_.c_str(), AT_REMOVEDIR);
+        name_.clear();
+    }
+
+private:
+    int parentFd_ = -1;
+    std::string name_;
+    UniqueFd fd_;
+    std::vector<std::string> files_;
+};
+
+Status refuseEntry(const std::string& name, const std::string& why) {
+    return Status::failure(entryLabel(name) + " " + why);
+}
 
 } // namespace
 
-std::optional<std::string> refusedEntryName(std::string_view name)
-{
+std::optional<std::string> refusedEntryName(std::string_view name) {
     if (name.empty())
         return "has an empty name";
     if (name.size() > maxNameLength)
@@ -95,7 +94,8 @@ std::optional<std::string> refusedEntryName(std::string_view name)
     std::size_t start = 0;
     while (start <= name.size()) {
         std::size_t stop = name.find_first_of("/\\", start);
-        std::string_view part = name.substr(start, stop == std::string_view::npos ? std::string_view::npos : stop - start);
+        std::string_view part = name.substr(
+            start, stop == std::string_view::npos ? std::string_view::npos : stop - start);
         if (part == "..")
             return "leads out of the folder (\"..\")";
         if (stop == std::string_view::npos)
@@ -117,17 +117,17 @@ std::optional<std::string> refusedEntryName(std::string_view name)
     return std::nullopt;
 }
 
-void AlbumReader::ZipClose::operator()(::zip* archive) const { zip_discard(archive); }
+void AlbumReader::ZipClose::operator()(::zip* archive) const {
+    zip_discard(archive);
+}
 
 AlbumReader::AlbumReader(AlbumLimits limits)
-    : limits_(limits)
-{
+    : limits_(limits) {
 }
 
 AlbumReader::~AlbumReader() = default;
 
-Status AlbumReader::open(const fs::path& albumFile, const std::string& shownName)
-{
+Status AlbumReader::open(const fs::path& albumFile, const std::string& shownName) {
     archive_.reset();
     entries_.clear();
     path_ = albumFile;
@@ -148,10 +148,12 @@ Status AlbumReader::open(const fs::path& albumFile, const std::string& shownName
             + " (it is not an album, or the album is truncated or damaged)");
     std::optional<IconPlace> icon = parseIconComment(end->comment);
     if (!icon)
-        return Status::failure(label + " holds no album: its archive does not record an album icon");
+        return Status::failure(
+            label + " holds no album: its archive does not record an album icon");
     if (icon->length > limits_.maxIconBytes || icon->offset > end->directoryOffset
         || icon->length > end->directoryOffset - icon->offset)
-        return Status::failure("the album " + label + " is damaged: its icon lies outside the file");
+        return Status::failure(
+            "the album " + label + " is damaged: its icon lies outside the file");
     icon_ = *icon;
 
     int copy = ::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0);
@@ -172,7 +174,8 @@ Status AlbumReader::open(const fs::path& albumFile, const std::string& shownName
             zip_source_free(source);
     }
     if (!archive_) {
-        Status failed = Status::failure("the album " + label + " is damaged: " + zip_error_strerror(&error));
+        Status failed
+            = Status::failure("the album " + label + " is damaged: " + zip_error_strerror(&error));
         zip_error_fini(&error);
         return failed;
     }
@@ -184,7 +187,8 @@ Status AlbumReader::open(const fs::path& albumFile, const std::string& shownName
     const char* comment = zip_get_archive_comment(archive_.get(), &commentLength, ZIP_FL_ENC_RAW);
     if (count != end->entryCount || !comment
         || std::string_view(comment, static_cast<std::size_t>(commentLength)) != end->comment)
-        return Status::failure("the album " + label + " is damaged: its archive directory is inconsistent");
+        return Status::failure(
+            "the album " + label + " is damaged: its archive directory is inconsistent");
 
     if (Status checked = checkEntries(); !checked) {
         archive_.reset();
@@ -194,8 +198,7 @@ Status AlbumReader::open(const fs::path& albumFile, const std::string& shownName
     return Status::success();
 }
 
-Status AlbumReader::checkEntries()
-{
+Status AlbumReader::checkEntries() {
     std::set<std::string> names;
     zip_int64_t count = zip_get_num_entries(archive_.get(), 0);
     for (zip_int64_t i = 0; i < count; ++i) {
@@ -203,7 +206,8 @@ Status AlbumReader::checkEntries()
         zip_stat_t st;
         zip_stat_init(&st);
         if (zip_stat_index(archive_.get(), index, 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME))
-            return Status::failure("entry " + std::to_string(i) + " cannot be read: " + zip_strerror(archive_.get()));
+            return Status::failure(
+                "entry " + std::to_string(i) + " cannot be read: " + zip_strerror(archive_.get()));
         std::string name = st.name;
         if (auto why = refusedEntryName(name))
             return refuseEntry(name, *why);
@@ -213,7 +217,8 @@ Status AlbumReader::checkEntries()
         zip_uint8_t system = 0;
         zip_uint32_t attributes = 0;
         if (zip_file_get_external_attributes(archive_.get(), index, 0, &system, &attributes) != 0)
-            return refuseEntry(name, std::string("cannot be read: ") + zip_strerror(archive_.get()));
+            return refuseEntry(
+                name, std::string("cannot be read: ") + zip_strerror(archive_.get()));
         if (system == ZIP_OPSYS_UNIX) {
             mode_t type = (attributes >> 16) & S_IFMT;
             if (type == S_IFLNK)
@@ -230,32 +235,33 @@ Status AlbumReader::checkEntries()
             || (st.comp_method != ZIP_CM_STORE && st.comp_method != ZIP_CM_DEFLATE))
             return refuseEntry(name, "uses a compression method albums do not use");
         if (!(st.valid & ZIP_STAT_SIZE) || st.size > limits_.maxEntryBytes)
-            return refuseEntry(name, "claims " + std::to_string(st.size) + " bytes, more than the "
-                + std::to_string(limits_.maxEntryBytes) + " an album entry may hold");
-        if (st.comp_method == ZIP_CM_STORE && (st.valid & ZIP_STAT_COMP_SIZE) && st.comp_size != st.size)
+            return refuseEntry(name,
+                "claims " + std::to_string(st.size) + " bytes, more than the "
+                    + std::to_string(limits_.maxEntryBytes) + " an album entry may hold");
+        if (st.comp_method == ZIP_CM_STORE && (st.valid & ZIP_STAT_COMP_SIZE)
+            && st.comp_size != st.size)
             return refuseEntry(name, "is stored with two different sizes");
         entries_.push_back({ name, st.size, index });
     }
     return Status::success();
 }
 
-Status AlbumReader::readIcon(std::string& bytes) const
-{
+Status AlbumReader::readIcon(std::string& bytes) const {
     bytes.assign(static_cast<std::size_t>(icon_.length), '\0');
     if (!readFully(fd_.get(), bytes.data(), bytes.size(), icon_.offset))
         return Status::failure("cannot read the icon of the album: " + errorText(errno));
     return Status::success();
 }
 
-Status AlbumReader::streamEntry(std::size_t position,
-    const std::function<Status(const char*, std::size_t)>& consume)
-{
+Status AlbumReader::streamEntry(
+    std::size_t position, const std::function<Status(const char*, std::size_t)>& consume) {
     if (!archive_ || position >= entries_.size())
         return Status::failure("no such entry in the album");
     const AlbumEntry& entry = entries_[position];
     zip_file_t* file = zip_fopen_index(archive_.get(), entry.index, 0);
     if (!file)
-        return refuseEntry(entry.name, std::string("cannot be read: ") + zip_strerror(archive_.get()));
+        return refuseEntry(
+            entry.name, std::string("cannot be read: ") + zip_strerror(archive_.get()));
 
     // Read one byte past the declared size, so an entry holding more than it claims is caught
     // without reading the rest of it.
@@ -273,7 +279,8 @@ Status AlbumReader::streamEntry(std::size_t position,
             break;
         total += static_cast<std::uint64_t>(got);
         if (total > entry.size) {
-            result = refuseEntry(entry.name, "holds more than the " + std::to_string(entry.size) + " bytes it declares");
+            result = refuseEntry(entry.name,
+                "holds more than the " + std::to_string(entry.size) + " bytes it declares");
             break;
         }
         if (Status consumed = consume(chunk.data(), static_cast<std::size_t>(got)); !consumed) {
@@ -283,7 +290,9 @@ Status AlbumReader::streamEntry(std::size_t position,
     }
     int closed = zip_fclose(file);
     if (result && total != entry.size)
-        result = refuseEntry(entry.name, "holds " + std::to_string(total) + " of the " + std::to_string(entry.size) + " bytes it declares");
+        result = refuseEntry(entry.name,
+            "holds " + std::to_string(total) + " of the " + std::to_string(entry.size)
+                + " bytes it declares");
     if (result && closed != 0) {
         zip_error_t error;
         zip_error_init_with_code(&error, closed);
@@ -293,8 +302,7 @@ Status AlbumReader::streamEntry(std::size_t position,
     return result;
 }
 
-Status AlbumReader::readEntry(std::size_t position, std::string& bytes)
-{
+Status AlbumReader::readEntry(std::size_t position, std::string& bytes) {
     bytes.clear();
     if (position < entries_.size())
         bytes.reserve(static_cast<std::size_t>(entries_[position].size));
@@ -304,16 +312,17 @@ Status AlbumReader::readEntry(std::size_t position, std::string& bytes)
     });
 }
 
-Status AlbumReader::writeIcon(const fs::path& file) const
-{
+Status AlbumReader::writeIcon(const fs::path& file) const {
     std::string bytes;
     if (Status read = readIcon(bytes); !read)
         return read;
     fs::path temporary = file;
     temporary += ".part";
-    UniqueFd out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
+    UniqueFd out(
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
     if (!out.valid())
-        return Status::failure("cannot write the icon to " + quotedPath(file) + ": " + errorText(errno));
+        return Status::failure(
+            "cannot write the icon to " + quotedPath(file) + ": " + errorText(errno));
     bool written = writeFully(out.get(), bytes.data(), bytes.size(), 0);
     int code = errno;
     if (written && !out.close()) {
@@ -327,26 +336,28 @@ Status AlbumReader::writeIcon(const fs::path& file) const
     if (!written) {
         out.reset();
         ::unlink(temporary.c_str());
-        return Status::failure("cannot write the icon to " + quotedPath(file) + ": " + errorText(code));
+        return Status::failure(
+            "cannot write the icon to " + quotedPath(file) + ": " + errorText(code));
     }
     return Status::success();
 }
 
-Status AlbumReader::extractAll(const fs::path& folder)
-{
+Status AlbumReader::extractAll(const fs::path& folder) {
     if (!archive_)
         return Status::failure("no album is open");
     bool createdFolder = false;
     if (::mkdir(folder.c_str(), 0777) == 0)
         createdFolder = true;
     else if (errno != EEXIST)
-        return Status::failure("cannot create the folder " + quotedPath(folder) + ": " + errorText(errno));
+        return Status::failure(
+            "cannot create the folder " + quotedPath(folder) + ": " + errorText(errno));
     UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folderFd.valid()) {
         int code = errno;
         if (createdFolder)
             ::rmdir(folder.c_str());
-        return Status::failure("cannot open the folder " + quotedPath(folder) + ": " + errorText(code));
+        return Status::failure(
+            "cannot open the folder " + quotedPath(folder) + ": " + errorText(code));
     }
 
     Status result = Status::success();
@@ -355,9 +366,11 @@ Status AlbumReader::extractAll(const fs::path& folder)
         result = scratch.create(folderFd.get(), folder);
         for (std::size_t i = 0; result && i < entries_.size(); ++i) {
             const std::string& name = entries_[i].name;
-            int fd = ::openat(scratch.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+            int fd = ::openat(scratch.fd(), name.c_str(),
+                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
             if (fd < 0) {
-                result = Status::failure("cannot create " + quotedPath(folder / name) + ": " + errorText(errno));
+                result = Status::failure(
+                    "cannot create " + quotedPath(folder / name) + ": " + errorText(errno));
                 break;
             }
             scratch.track(name);
@@ -365,25 +378,30 @@ Status AlbumReader::extractAll(const fs::path& folder)
             std::uint64_t offset = 0;
             result = streamEntry(i, [&](const char* data, std::size_t length) {
                 if (!writeFully(out.get(), data, length, offset))
-                    return Status::failure("cannot write " + quotedPath(folder / name) + ": " + errorText(errno));
+                    return Status::failure(
+                        "cannot write " + quotedPath(folder / name) + ": " + errorText(errno));
                 offset += length;
                 return Status::success();
             });
             if (result && !out.close())
-                result = Status::failure("cannot write " + quotedPath(folder / name) + ": " + errorText(errno));
+                result = Status::failure(
+                    "cannot write " + quotedPath(folder / name) + ": " + errorText(errno));
         }
         // Only plain files are ever replaced, so a link or folder planted under an entry's name
         // is neither followed nor removed.
         for (std::size_t i = 0; result && i < entries_.size(); ++i) {
             struct stat existing;
-            if (::fstatat(folderFd.get(), entries_[i].name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0
+            if (::fstatat(folderFd.get(), entries_[i].name.c_str(), &existing, AT_SYMLINK_NOFOLLOW)
+                    == 0
                 && !S_ISREG(existing.st_mode))
-                result = Status::failure(quotedPath(folder / entries_[i].name) + " exists and is not a plain file");
+                result = Status::failure(
+                    quotedPath(folder / entries_[i].name) + " exists and is not a plain file");
         }
         for (std::size_t i = 0; result && i < entries_.size(); ++i) {
             const char* name = entries_[i].name.c_str();
             if (::renameat(scratch.fd(), name, folderFd.get(), name) != 0)
-                result = Status::failure("cannot move " + quotedPath(folder / name) + " into place: " + errorText(errno));
+                result = Status::failure("cannot move " + quotedPath(folder / name)
+                    + " into place: " + errorText(errno));
         }
         if (result)
             scratch.untrack();

@@ -60,8 +60,8 @@ public:
     Status extractAll(const std::filesystem::path& folder);
 
 private:
-    Status streamEntry(std::size_t position,
-        const std::function<Status(const char*, std::size_t)>& consume);
+    Status streamEntry(
+        std::size_t position, const std::function<Status(const char*, std::size_t)>& consume);
     Status checkEntries();
 
     struct ZipClose {

@@ -16,30 +16,26 @@
 namespace pxw::zip {
 
 ImageView::ImageView(QWidget* parent)
-    : QWidget(parent)
-{
+    : QWidget(parent) {
     setMinimumSize(160, 120);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setFocusPolicy(Qt::NoFocus);
 }
 
-void ImageView::setImage(const QImage& image, const QString& failure)
-{
+void ImageView::setImage(const QImage& image, const QString& failure) {
     image_ = image;
     failure_ = failure;
     update();
 }
 
-QRect ImageView::imageRect() const
-{
+QRect ImageView::imageRect() const {
     if (image_.isNull())
         return {};
     QSize fitted = image_.size().scaled(size(), Qt::KeepAspectRatio);
     return QRect(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
 }
 
-void ImageView::paintEvent(QPaintEvent*)
-{
+void ImageView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Dark));
     if (image_.isNull()) {
@@ -51,8 +47,7 @@ void ImageView::paintEvent(QPaintEvent*)
     painter.drawImage(imageRect(), image_);
 }
 
-void ImageView::mousePressEvent(QMouseEvent* event)
-{
+void ImageView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && step_)
         step_(event->position().x() >= width() / 2.0);
 }
@@ -65,8 +60,7 @@ AlbumViewer::AlbumViewer(AlbumReader& album, const QString& albumName, QWidget* 
     , caption_(new QLabel(this))
     , previous_(new QPushButton(tr("< &Previous"), this))
     , next_(new QPushButton(tr("&Next >"), this))
-    , save_(new QPushButton(tr("&Save all images..."), this))
-{
+    , save_(new QPushButton(tr("&Save all images..."), this)) {
     std::string icon;
     if (album_.readIcon(icon))
         setWindowIcon(iconFromBytes(QByteArray(icon.data(), static_cast<qsizetype>(icon.size()))));
@@ -96,12 +90,15 @@ AlbumViewer::AlbumViewer(AlbumReader& album, const QString& albumName, QWidget* 
     showImage(0);
 }
 
-int AlbumViewer::imageCount() const { return static_cast<int>(album_.entries().size()); }
+int AlbumViewer::imageCount() const {
+    return static_cast<int>(album_.entries().size());
+}
 
-QString AlbumViewer::captionText() const { return caption_->text(); }
+QString AlbumViewer::captionText() const {
+    return caption_->text();
+}
 
-void AlbumViewer::showImage(int index)
-{
+void AlbumViewer::showImage(int index) {
     if (imageCount() == 0) {
         current_ = -1;
         image_ = QImage();
@@ -120,7 +117,8 @@ void AlbumViewer::showImage(int index)
     image_ = QImage();
     if (!read)
         failure = QString::fromStdString(read.message());
-    else if (!image_.loadFromData(QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()))))
+    else if (!image_.loadFromData(
+                 QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()))))
         failure = tr("%1 is not an image that can be shown.").arg(name);
     view_->setImage(image_, failure);
 
@@ -130,25 +128,21 @@ void AlbumViewer::showImage(int index)
     next_->setEnabled(current_ + 1 < imageCount());
 }
 
-void AlbumViewer::showNext()
-{
+void AlbumViewer::showNext() {
     if (current_ + 1 < imageCount())
         showImage(current_ + 1);
 }
 
-void AlbumViewer::showPrevious()
-{
+void AlbumViewer::showPrevious() {
     if (current_ > 0)
         showImage(current_ - 1);
 }
 
-Status AlbumViewer::saveAllInto(const QString& folder)
-{
+Status AlbumViewer::saveAllInto(const QString& folder) {
     return album_.extractAll(folder.toStdString());
 }
 
-QIcon AlbumViewer::iconFromBytes(const QByteArray& bytes)
-{
+QIcon AlbumViewer::iconFromBytes(const QByteArray& bytes) {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -164,8 +158,7 @@ QIcon AlbumViewer::iconFromBytes(const QByteArray& bytes)
     return icon;
 }
 
-void AlbumViewer::keyPressEvent(QKeyEvent* event)
-{
+void AlbumViewer::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Left:
         showPrevious();
@@ -184,16 +177,15 @@ void AlbumViewer::keyPressEvent(QKeyEvent* event)
     }
 }
 
-void AlbumViewer::chooseFolderAndSave()
-{
+void AlbumViewer::chooseFolderAndSave() {
     QString folder = QFileDialog::getExistingDirectory(this, tr("Save all images into a folder"));
     if (folder.isEmpty())
         return;
     if (Status saved = saveAllInto(folder); !saved)
         QMessageBox::warning(this, albumName_, QString::fromStdString(saved.message()));
     else
-        QMessageBox::information(this, albumName_,
-            tr("%n image(s) saved into %1.", nullptr, imageCount()).arg(folder));
+        QMessageBox::information(
+            this, albumName_, tr("%n image(s) saved into %1.", nullptr, imageCount()).arg(folder));
 }
 
 } // namespace pxw::zip

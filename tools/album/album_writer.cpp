@@ -20,338 +20,339 @@ namespace pxw::zip {
 
 namespace {
 
-    // A new file under a random hidden name beside the album, removed unless kept.
-    class TemporaryFile {
-    public:
-        TemporaryFile() = default;
-        TemporaryFile(const TemporaryFile&) = delete;
-        TemporaryFile& operator=(const TemporaryFile&) = delete;
-        ~TemporaryFile()
-        {
-            fd_.reset();
-            if (!path_.empty())
-                ::unlink(path_.c_str());
-        }
+// A new file under a random hidden name beside the album, removed unless kept.
+class TemporaryFile {
+public:
+    TemporaryFile() = default;
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        fd_.reset();
+        if (!path_.empty())
+            ::unlink(path_.c_str());
+    }
 
-        Status create(const fs::path& destination)
-        {
-            std::random_device random;
-            for (int attempt = 0; attempt < 100; ++attempt) {
-                char suffix[16];
-                std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(random()));
-                fs::path candidate = destination.parent_path()
-                    / ("." + destination.filename().string() + suffix + ".part");
-                // 0755 before the umask: the album is a program.
-                int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0755);
-                if (fd >= 0) {
-                    fd_ = UniqueFd(fd);
-                    path_ = candidate;
-                    return Status::success();
-                }
-                if (errno != EEXIST)
-                    return Status::failure(
-                        "cannot create a file in " + quotedPath(destination.parent_path()) + ": "
-                        + errorText(errno));
-            }
-            return Status::failure("cannot find a free temporary name in "
-                + quotedPath(destination.parent_path()));
-        }
-
-        int fd() const { return fd_.get(); }
-
-        Status renameTo(const fs::path& destination)
-        {
-            if (!fd_.close())
-                return Status::failure("cannot finish writing: " + errorText(errno));
-            if (::rename(path_.c_str(), destination.c_str()) != 0)
-                return Status::failure("cannot rename the finished album into place: "
-                    + errorText(errno));
-            path_.clear();
-            return Status::success();
-        }
-
-    private:
-        UniqueFd fd_;
-        fs::path path_;
-    };
-
-    // Where libzip writes the archive: the album file after the program and the icon. The
-    // positions it reports are positions in the whole file, so the offsets libzip records count
-    // from the start of the album. Small writes are gathered into one buffer.
-    class AlbumSink {
-    public:
-        AlbumSink(int fd, std::uint64_t archiveStart)
-            : fd_(fd)
-            , bufferStart_(archiveStart)
-            , end_(archiveStart)
-        {
-            zip_error_init(&error_);
-            buffer_.reserve(bufferSize);
-        }
-        ~AlbumSink() { zip_error_fini(&error_); }
-
-        static zip_int64_t callback(void* self, void* data, zip_uint64_t length, zip_source_cmd_t command)
-        {
-            return static_cast<AlbumSink*>(self)->handle(data, length, command);
-        }
-
-        const std::string& failure() const { return failure_; }
-
-    private:
-        static constexpr std::size_t bufferSize = std::size_t { 1 } << 20;
-
-        std::uint64_t position() const { return bufferStart_ + buffer_.size(); }
-
-        zip_int64_t fail(int zipError, int systemError, std::string why)
-        {
-            zip_error_set(&error_, zipError, systemError);
-            failure_ = std::move(why);
-            return -1;
-        }
-
-        bool flush()
-        {
-            if (buffer_.empty())
-                return true;
-            if (!writeFully(fd_, buffer_.data(), buffer_.size(), bufferStart_))
-                return false;
-            bufferStart_ += buffer_.size();
-            buffer_.clear();
-            return true;
-        }
-
-        zip_int64_t handle(void* data, zip_uint64_t length, zip_source_cmd_t command)
-        {
-            switch (command) {
-            case ZIP_SOURCE_SUPPORTS:
-                return ZIP_SOURCE_SUPPORTS_WRITABLE;
-            case ZIP_SOURCE_STAT:
-                // A new archive: libzip takes a missing file as "create".
-                zip_error_set(&error_, ZIP_ER_READ, ENOENT);
-                return -1;
-            case ZIP_SOURCE_ERROR:
-                return zip_error_to_data(&error_, data, length);
-            case ZIP_SOURCE_FREE:
-            case ZIP_SOURCE_BEGIN_WRITE:
-            case ZIP_SOURCE_ROLLBACK_WRITE:
-                return 0;
-            case ZIP_SOURCE_WRITE:
-                if (position() + length > maxAlbumBytes)
-                    return fail(ZIP_ER_WRITE, EFBIG, "the album would reach 4 GiB");
-                buffer_.insert(buffer_.end(), static_cast<const char*>(data),
-                    static_cast<const char*>(data) + length);
-                end_ = std::max(end_, position());
-                if (buffer_.size() >= bufferSize && !flush())
-                    return fail(ZIP_ER_WRITE, errno, errorText(errno));
-                return static_cast<zip_int64_t>(length);
-            case ZIP_SOURCE_SEEK_WRITE: {
-                if (!flush())
-                    return fail(ZIP_ER_WRITE, errno, errorText(errno));
-                zip_int64_t target = zip_source_seek_compute_offset(bufferStart_, end_, data, length, &error_);
-                if (target < 0)
-                    return -1;
-                bufferStart_ = static_cast<std::uint64_t>(target);
-                return 0;
-            }
-            case ZIP_SOURCE_TELL_WRITE:
-                return static_cast<zip_int64_t>(position());
-            case ZIP_SOURCE_COMMIT_WRITE:
-                if (!flush())
-                    return fail(ZIP_ER_WRITE, errno, errorText(errno));
-                if (::ftruncate(fd_, static_cast<off_t>(end_)) != 0)
-                    return fail(ZIP_ER_WRITE, errno, errorText(errno));
-                return 0;
-            default:
-                zip_error_set(&error_, ZIP_ER_OPNOTSUPP, 0);
-                return -1;
-            }
-        }
-
-        int fd_;
-        std::uint64_t bufferStart_;
-        std::uint64_t end_;
-        std::vector<char> buffer_;
-        zip_error_t error_;
-        std::string failure_;
-    };
-
-    // Reads one file to be added, and remembers which file failed and why, which libzip's own
-    // error would not tell.
-    class FileSource {
-    public:
-        FileSource(fs::path path, std::string* failure)
-            : path_(std::move(path))
-            , failure_(failure)
-        {
-            zip_error_init(&error_);
-        }
-        ~FileSource() { zip_error_fini(&error_); }
-
-        static zip_int64_t callback(void* self, void* data, zip_uint64_t length, zip_source_cmd_t command)
-        {
-            auto* source = static_cast<FileSource*>(self);
-            if (command == ZIP_SOURCE_FREE) {
-                delete source;
-                return 0;
-            }
-            return source->handle(data, length, command);
-        }
-
-    private:
-        zip_int64_t fail(int zipError)
-        {
-            int code = errno;
-            zip_error_set(&error_, zipError, code);
-            *failure_ = "cannot read " + quotedPath(path_) + ": " + errorText(code);
-            return -1;
-        }
-
-        zip_int64_t handle(void* data, zip_uint64_t length, zip_source_cmd_t command)
-        {
-            switch (command) {
-            case ZIP_SOURCE_SUPPORTS:
-                return ZIP_SOURCE_SUPPORTS_READABLE;
-            case ZIP_SOURCE_ERROR:
-                return zip_error_to_data(&error_, data, length);
-            case ZIP_SOURCE_STAT: {
-                auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &error_);
-                if (!st)
-                    return -1;
-                struct stat info;
-                if (::stat(path_.c_str(), &info) != 0)
-                    return fail(ZIP_ER_READ);
-                zip_stat_init(st);
-                st->size = static_cast<zip_uint64_t>(info.st_size);
-                st->mtime = info.st_mtime;
-                st->valid |= ZIP_STAT_SIZE | ZIP_STAT_MTIME;
-                return sizeof(zip_stat_t);
-            }
-            case ZIP_SOURCE_OPEN: {
-                int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-                if (fd < 0)
-                    return fail(ZIP_ER_OPEN);
+    Status create(const fs::path& destination) {
+        std::random_device random;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            char suffix[16];
+            std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(random()));
+            fs::path candidate = destination.parent_path()
+                / ("." + destination.filename().string() + suffix + ".part");
+            // 0755 before the umask: the album is a program.
+            int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0755);
+            if (fd >= 0) {
                 fd_ = UniqueFd(fd);
-                return 0;
+                path_ = candidate;
+                return Status::success();
             }
-            case ZIP_SOURCE_READ: {
-                for (;;) {
-                    ssize_t got = ::read(fd_.get(), data, length);
-                    if (got >= 0)
-                        return got;
-                    if (errno != EINTR)
-                        return fail(ZIP_ER_READ);
-                }
-            }
-            case ZIP_SOURCE_CLOSE:
-                fd_.reset();
-                return 0;
-            default:
-                zip_error_set(&error_, ZIP_ER_OPNOTSUPP, 0);
+            if (errno != EEXIST)
+                return Status::failure("cannot create a file in "
+                    + quotedPath(destination.parent_path()) + ": " + errorText(errno));
+        }
+        return Status::failure(
+            "cannot find a free temporary name in " + quotedPath(destination.parent_path()));
+    }
+
+    int fd() const { return fd_.get(); }
+
+    Status renameTo(const fs::path& destination) {
+        if (!fd_.close())
+            return Status::failure("cannot finish writing: " + errorText(errno));
+        if (::rename(path_.c_str(), destination.c_str()) != 0)
+            return Status::failure(
+                "cannot rename the finished album into place: " + errorText(errno));
+        path_.clear();
+        return Status::success();
+    }
+
+private:
+    UniqueFd fd_;
+    fs::path path_;
+};
+
+// Where libzip writes the archive: the album file after the program and the icon. The
+// positions it reports are positions in the whole file, so the offsets libzip records count
+// from the start of the album. Small writes are gathered into one buffer.
+class AlbumSink {
+public:
+    AlbumSink(int fd, std::uint64_t archiveStart)
+        : fd_(fd)
+        , bufferStart_(archiveStart)
+        , end_(archiveStart) {
+        zip_error_init(&error_);
+        buffer_.reserve(bufferSize);
+    }
+    ~AlbumSink() { zip_error_fini(&error_); }
+
+    static zip_int64_t callback(
+        void* self, void* data, zip_uint64_t length, zip_source_cmd_t command) {
+        return static_cast<AlbumSink*>(self)->handle(data, length, command);
+    }
+
+    const std::string& failure() const { return failure_; }
+
+private:
+    static constexpr std::size_t bufferSize = std::size_t { 1 } << 20;
+
+    std::uint64_t position() const { return bufferStart_ + buffer_.size(); }
+
+    zip_int64_t fail(int zipError, int systemError, std::string why) {
+        zip_error_set(&error_, zipError, systemError);
+        failure_ = std::move(why);
+        return -1;
+    }
+
+    bool flush() {
+        if (buffer_.empty())
+            return true;
+        if (!writeFully(fd_, buffer_.data(), buffer_.size(), bufferStart_))
+            return false;
+        bufferStart_ += buffer_.size();
+        buffer_.clear();
+        return true;
+    }
+
+    zip_int64_t handle(void* data, zip_uint64_t length, zip_source_cmd_t command) {
+        switch (command) {
+        case ZIP_SOURCE_SUPPORTS:
+            return ZIP_SOURCE_SUPPORTS_WRITABLE;
+        case ZIP_SOURCE_STAT:
+            // A new archive: libzip takes a missing file as "create".
+            zip_error_set(&error_, ZIP_ER_READ, ENOENT);
+            return -1;
+        case ZIP_SOURCE_ERROR:
+            return zip_error_to_data(&error_, data, length);
+        case ZIP_SOURCE_FREE:
+        case ZIP_SOURCE_BEGIN_WRITE:
+        case ZIP_SOURCE_ROLLBACK_WRITE:
+            return 0;
+        case ZIP_SOURCE_WRITE:
+            if (position() + length > maxAlbumBytes)
+                return fail(ZIP_ER_WRITE, EFBIG, "the album would reach 4 GiB");
+            buffer_.insert(buffer_.end(), static_cast<const char*>(data),
+                static_cast<const char*>(data) + length);
+            end_ = std::max(end_, position());
+            if (buffer_.size() >= bufferSize && !flush())
+                return fail(ZIP_ER_WRITE, errno, errorText(errno));
+            return static_cast<zip_int64_t>(length);
+        case ZIP_SOURCE_SEEK_WRITE: {
+            if (!flush())
+                return fail(ZIP_ER_WRITE, errno, errorText(errno));
+            zip_int64_t target
+                = zip_source_seek_compute_offset(bufferStart_, end_, data, length, &error_);
+            if (target < 0)
                 return -1;
-            }
+            bufferStart_ = static_cast<std::uint64_t>(target);
+            return 0;
         }
-
-        fs::path path_;
-        std::string* failure_;
-        UniqueFd fd_;
-        zip_error_t error_;
-    };
-
-    struct ZipDiscard {
-        void operator()(zip_t* archive) const { zip_discard(archive); }
-    };
-
-    Status copyInto(int to, const fs::path& from, std::uint64_t at, std::uint64_t maxBytes,
-        const char* what, std::uint64_t& length)
-    {
-        UniqueFd source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-        struct stat info;
-        if (!source.valid() || ::fstat(source.get(), &info) != 0)
-            return Status::failure(std::string("cannot read the ") + what + " " + quotedPath(from)
-                + ": " + errorText(errno));
-        if (!S_ISREG(info.st_mode))
-            return Status::failure(std::string("the ") + what + " " + quotedPath(from) + " is not a file");
-        length = static_cast<std::uint64_t>(info.st_size);
-        if (length > maxBytes)
-            return Status::failure(std::string("the ") + what + " " + quotedPath(from)
-                + " is too large (" + std::to_string(length) + " bytes)");
-        if (!copyBytes(source.get(), to, length, at))
-            return Status::failure(std::string("cannot copy the ") + what + " " + quotedPath(from)
-                + ": " + errorText(errno));
-        return Status::success();
+        case ZIP_SOURCE_TELL_WRITE:
+            return static_cast<zip_int64_t>(position());
+        case ZIP_SOURCE_COMMIT_WRITE:
+            if (!flush())
+                return fail(ZIP_ER_WRITE, errno, errorText(errno));
+            if (::ftruncate(fd_, static_cast<off_t>(end_)) != 0)
+                return fail(ZIP_ER_WRITE, errno, errorText(errno));
+            return 0;
+        default:
+            zip_error_set(&error_, ZIP_ER_OPNOTSUPP, 0);
+            return -1;
+        }
     }
 
-    Status writeArchive(const AlbumRecipe& recipe, int fd)
-    {
-        std::uint64_t programLength = 0;
-        if (Status copied = copyInto(fd, recipe.program, 0, maxAlbumBytes, "album program", programLength); !copied)
+    int fd_;
+    std::uint64_t bufferStart_;
+    std::uint64_t end_;
+    std::vector<char> buffer_;
+    zip_error_t error_;
+    std::string failure_;
+};
+
+// Reads one file to be added, and remembers which file failed and why, which libzip's own
+// error would not tell.
+class FileSource {
+public:
+    FileSource(fs::path path, std::string* failure)
+        : path_(std::move(path))
+        , failure_(failure) {
+        zip_error_init(&error_);
+    }
+    ~FileSource() { zip_error_fini(&error_); }
+
+    static zip_int64_t callback(
+        void* self, void* data, zip_uint64_t length, zip_source_cmd_t command) {
+        auto* source = static_cast<FileSource*>(self);
+        if (command == ZIP_SOURCE_FREE) {
+            delete source;
+            return 0;
+        }
+        return source->handle(data, length, command);
+    }
+
+private:
+    zip_int64_t fail(int zipError) {
+        int code = errno;
+        zip_error_set(&error_, zipError, code);
+        *failure_ = "cannot read " + quotedPath(path_) + ": " + errorText(code);
+        return -1;
+    }
+
+    zip_int64_t handle(void* data, zip_uint64_t length, zip_source_cmd_t command) {
+        switch (command) {
+        case ZIP_SOURCE_SUPPORTS:
+            return ZIP_SOURCE_SUPPORTS_READABLE;
+        case ZIP_SOURCE_ERROR:
+            return zip_error_to_data(&error_, data, length);
+        case ZIP_SOURCE_STAT: {
+            auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &error_);
+            if (!st)
+                return -1;
+            struct stat info;
+            if (::stat(path_.c_str(), &info) != 0)
+                return fail(ZIP_ER_READ);
+            zip_stat_init(st);
+            st->size = static_cast<zip_uint64_t>(info.st_size);
+            st->mtime = info.st_mtime;
+            st->valid |= ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+            return sizeof(zip_stat_t);
+        }
+        case ZIP_SOURCE_OPEN: {
+            int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+            if (fd < 0)
+                return fail(ZIP_ER_OPEN);
+            fd_ = UniqueFd(fd);
+            return 0;
+        }
+        case ZIP_SOURCE_READ: {
+            for (;;) {
+                ssize_t got = ::read(fd_.get(), data, length);
+                if (got >= 0)
+                    return got;
+                if (errno != EINTR)
+                    return fail(ZIP_ER_READ);
+            }
+        }
+        case ZIP_SOURCE_CLOSE:
+            fd_.reset();
+            return 0;
+        default:
+            zip_error_set(&error_, ZIP_ER_OPNOTSUPP, 0);
+            return -1;
+        }
+    }
+
+    fs::path path_;
+    std::string* failure_;
+    UniqueFd fd_;
+    zip_error_t error_;
+};
+
+struct ZipDiscard {
+    void operator()(zip_t* archive) const { zip_discard(archive); }
+};
+
+Status copyInto(int to, const fs::path& from, std::uint64_t at, std::uint64_t maxBytes,
+    const char* what, std::uint64_t& length) {
+    UniqueFd source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info;
+    if (!source.valid() || ::fstat(source.get(), &info) != 0)
+        return Status::failure(std::string("cannot read the ") + what + " " + quotedPath(from)
+            + ": " + errorText(errno));
+    if (!S_ISREG(info.st_mode))
+        return Status::failure(
+            std::string("the ") + what + " " + quotedPath(from) + " is not a file");
+    length = static_cast<std::uint64_t>(info.st_size);
+    if (length > maxBytes)
+        return Status::failure(std::string("the ") + what + " " + quotedPath(from)
+            + " is too large (" + std::to_string(length) + " bytes)");
+    if (!copyBytes(source.get(), to, length, at))
+        return Status::failure(std::string("cannot copy the ") + what + " " + quotedPath(from)
+            + ": " + errorText(errno));
+    return Status::success();
+}
+
+Status writeArchive(const AlbumRecipe& recipe, int fd) {
+    std::uint64_t programLength = 0;
+    if (Status copied
+        = copyInto(fd, recipe.program, 0, maxAlbumBytes, "album program", programLength);
+        !copied)
+        return copied;
+    IconPlace icon { programLength, 0 };
+    if (recipe.icon) {
+        Status copied = copyInto(
+            fd, *recipe.icon, programLength, AlbumLimits {}.maxIconBytes, "icon", icon.length);
+        if (!copied)
             return copied;
-        IconPlace icon { programLength, 0 };
-        if (recipe.icon) {
-            Status copied = copyInto(fd, *recipe.icon, programLength, AlbumLimits {}.maxIconBytes, "icon", icon.length);
-            if (!copied)
-                return copied;
-        }
+    }
 
-        AlbumSink sink(fd, icon.offset + icon.length);
-        zip_error_t error;
-        zip_error_init(&error);
-        zip_source_t* sinkSource = zip_source_function_create(&AlbumSink::callback, &sink, &error);
-        std::unique_ptr<zip_t, ZipDiscard> archive;
-        if (sinkSource) {
-            archive.reset(zip_open_from_source(sinkSource, ZIP_CREATE | ZIP_TRUNCATE, &error));
-            if (!archive)
-                zip_source_free(sinkSource);
-        }
-        if (!archive) {
-            Status failed = Status::failure(std::string("cannot start the archive: ") + zip_error_strerror(&error));
-            zip_error_fini(&error);
-            return failed;
-        }
+    AlbumSink sink(fd, icon.offset + icon.length);
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* sinkSource = zip_source_function_create(&AlbumSink::callback, &sink, &error);
+    std::unique_ptr<zip_t, ZipDiscard> archive;
+    if (sinkSource) {
+        archive.reset(zip_open_from_source(sinkSource, ZIP_CREATE | ZIP_TRUNCATE, &error));
+        if (!archive)
+            zip_source_free(sinkSource);
+    }
+    if (!archive) {
+        Status failed = Status::failure(
+            std::string("cannot start the archive: ") + zip_error_strerror(&error));
         zip_error_fini(&error);
-
-        std::string readFailure;
-        for (const AlbumFile& file : recipe.files) {
-            auto reader = std::make_unique<FileSource>(file.source, &readFailure);
-            zip_source_t* source = zip_source_function(archive.get(), &FileSource::callback, reader.get());
-            if (!source)
-                return Status::failure("cannot add " + quotedPath(file.source) + ": " + zip_strerror(archive.get()));
-            reader.release(); // the source owns it now
-            zip_int64_t index = zip_file_add(archive.get(), file.name.c_str(), source, ZIP_FL_ENC_GUESS);
-            if (index < 0) {
-                zip_source_free(source);
-                return Status::failure("cannot add " + quotedPath(file.source) + ": " + zip_strerror(archive.get()));
-            }
-            auto entry = static_cast<zip_uint64_t>(index);
-            if (zip_set_file_compression(archive.get(), entry, ZIP_CM_STORE, 0) != 0
-                || zip_file_set_external_attributes(archive.get(), entry, 0, ZIP_OPSYS_UNIX, (S_IFREG | 0644u) << 16) != 0)
-                return Status::failure("cannot add " + quotedPath(file.source) + ": " + zip_strerror(archive.get()));
-        }
-        std::string comment = iconComment(icon);
-        if (zip_set_archive_comment(archive.get(), comment.data(), static_cast<zip_uint16_t>(comment.size())) != 0)
-            return Status::failure(std::string("cannot record the icon: ") + zip_strerror(archive.get()));
-
-        if (zip_close(archive.get()) != 0) {
-            std::string why = !readFailure.empty() ? readFailure
-                : !sink.failure().empty()           ? sink.failure()
-                                                    : zip_strerror(archive.get());
-            return Status::failure(why);
-        }
-        archive.release();
-        return Status::success();
+        return failed;
     }
+    zip_error_fini(&error);
 
-    void removeEarlierAlbum(const fs::path& destination)
-    {
-        struct stat info;
-        if (::lstat(destination.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-            ::unlink(destination.c_str());
+    std::string readFailure;
+    for (const AlbumFile& file : recipe.files) {
+        auto reader = std::make_unique<FileSource>(file.source, &readFailure);
+        zip_source_t* source
+            = zip_source_function(archive.get(), &FileSource::callback, reader.get());
+        if (!source)
+            return Status::failure(
+                "cannot add " + quotedPath(file.source) + ": " + zip_strerror(archive.get()));
+        reader.release(); // the source owns it now
+        zip_int64_t index
+            = zip_file_add(archive.get(), file.name.c_str(), source, ZIP_FL_ENC_GUESS);
+        if (index < 0) {
+            zip_source_free(source);
+            return Status::failure(
+                "cannot add " + quotedPath(file.source) + ": " + zip_strerror(archive.get()));
+        }
+        auto entry = static_cast<zip_uint64_t>(index);
+        if (zip_set_file_compression(archive.get(), entry, ZIP_CM_STORE, 0) != 0
+            || zip_file_set_external_attributes(
+                   archive.get(), entry, 0, ZIP_OPSYS_UNIX, (S_IFREG | 0644u) << 16)
+                != 0)
+            return Status::failure(
+                "cannot add " + quotedPath(file.source) + ": " + zip_strerror(archive.get()));
     }
+    std::string comment = iconComment(icon);
+    if (zip_set_archive_comment(
+            archive.get(), comment.data(), static_cast<zip_uint16_t>(comment.size()))
+        != 0)
+        return Status::failure(
+            std::string("cannot record the icon: ") + zip_strerror(archive.get()));
+
+    if (zip_close(archive.get()) != 0) {
+        std::string why = !readFailure.empty() ? readFailure
+            : !sink.failure().empty()          ? sink.failure()
+                                               : zip_strerror(archive.get());
+        return Status::failure(why);
+    }
+    archive.release();
+    return Status::success();
+}
+
+void removeEarlierAlbum(const fs::path& destination) {
+    struct stat info;
+    if (::lstat(destination.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        ::unlink(destination.c_str());
+}
 
 } // namespace
 
-Status collectFolderFiles(const fs::path& folder, std::vector<AlbumFile>& files)
-{
+Status collectFolderFiles(const fs::path& folder, std::vector<AlbumFile>& files) {
     std::error_code error;
     if (!fs::is_directory(folder, error))
         return Status::failure("the folder " + quotedPath(folder) + " does not exist");
@@ -365,15 +366,15 @@ Status collectFolderFiles(const fs::path& folder, std::vector<AlbumFile>& files)
             found[it->path().filename().string()] = it->path();
     }
     if (error)
-        return Status::failure("cannot list the folder " + quotedPath(folder) + ": " + error.message());
+        return Status::failure(
+            "cannot list the folder " + quotedPath(folder) + ": " + error.message());
     files.clear();
     for (auto& [name, source] : found)
         files.push_back({ name, std::move(source) });
     return Status::success();
 }
 
-Status writeAlbum(const AlbumRecipe& recipe, const fs::path& destination)
-{
+Status writeAlbum(const AlbumRecipe& recipe, const fs::path& destination) {
     auto failure = [&](const std::string& why) {
         removeEarlierAlbum(destination);
         return Status::failure("cannot write the album " + quotedPath(destination) + ": " + why);
@@ -390,7 +391,8 @@ Status writeAlbum(const AlbumRecipe& recipe, const fs::path& destination)
         return Status::failure("cannot write the album " + quotedPath(destination) + ": the folder "
             + quotedPath(folder) + " does not exist");
     if (fs::is_directory(destination, error))
-        return Status::failure("cannot write the album " + quotedPath(destination) + ": a folder of that name exists");
+        return Status::failure(
+            "cannot write the album " + quotedPath(destination) + ": a folder of that name exists");
 
     TemporaryFile album;
     if (Status created = album.create(folder / destination.filename()); !created)

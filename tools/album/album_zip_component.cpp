@@ -9,28 +9,34 @@ namespace fs = std::filesystem;
 namespace pxw::zip {
 
 AlbumZipComponent::AlbumZipComponent(platform::DriveMap drives, fs::path albumProgram)
-    : drives_(std::move(drives))
-{
+    : drives_(std::move(drives)) {
     recipe_.program = std::move(albumProgram);
 }
 
-Status AlbumZipComponent::setOption(int) { return Status::success(); }
-Status AlbumZipComponent::setTextOption(const std::string&) { return Status::success(); }
-Status AlbumZipComponent::setOtherOption(int) { return Status::success(); }
-Status AlbumZipComponent::setOtherTextOption(const std::string&) { return Status::success(); }
+Status AlbumZipComponent::setOption(int) {
+    return Status::success();
+}
+Status AlbumZipComponent::setTextOption(const std::string&) {
+    return Status::success();
+}
+Status AlbumZipComponent::setOtherOption(int) {
+    return Status::success();
+}
+Status AlbumZipComponent::setOtherTextOption(const std::string&) {
+    return Status::success();
+}
 
-std::optional<fs::path> AlbumZipComponent::hostPath(const std::string& windowsPath,
-    const char* what, Status& failure) const
-{
+std::optional<fs::path> AlbumZipComponent::hostPath(
+    const std::string& windowsPath, const char* what, Status& failure) const {
     std::string why;
     std::optional<fs::path> host = drives_.toHost(windowsPath, &why);
     if (!host)
-        failure = Status::failure(std::string("cannot use the ") + what + " \"" + windowsPath + "\": " + why);
+        failure = Status::failure(
+            std::string("cannot use the ") + what + " \"" + windowsPath + "\": " + why);
     return host;
 }
 
-Status AlbumZipComponent::setIcon(const std::string& iconPath)
-{
+Status AlbumZipComponent::setIcon(const std::string& iconPath) {
     Status failure = Status::success();
     std::optional<fs::path> icon = hostPath(iconPath, "icon", failure);
     if (!icon)
@@ -44,16 +50,14 @@ Status AlbumZipComponent::setIcon(const std::string& iconPath)
     return Status::success();
 }
 
-Status AlbumZipComponent::newArchive(const std::string&)
-{
+Status AlbumZipComponent::newArchive(const std::string&) {
     // The name is only a label: the album is written where writeSelfExtractor says.
     recipe_.files.clear();
     archiveStarted_ = true;
     return Status::success();
 }
 
-Status AlbumZipComponent::addFolder(const std::string& folder, int)
-{
+Status AlbumZipComponent::addFolder(const std::string& folder, int) {
     if (!archiveStarted_)
         return Status::failure("cannot add the folder \"" + folder + "\": no archive was started");
     Status failure = Status::success();
@@ -65,10 +69,10 @@ Status AlbumZipComponent::addFolder(const std::string& folder, int)
     return Status::success();
 }
 
-Status AlbumZipComponent::writeSelfExtractor(const std::string& exePath)
-{
+Status AlbumZipComponent::writeSelfExtractor(const std::string& exePath) {
     if (!archiveStarted_)
-        return Status::failure("cannot write the album \"" + exePath + "\": no archive was started");
+        return Status::failure(
+            "cannot write the album \"" + exePath + "\": no archive was started");
     Status failure = Status::success();
     std::optional<fs::path> destination = hostPath(exePath, "album path", failure);
     if (!destination)
@@ -78,12 +82,10 @@ Status AlbumZipComponent::writeSelfExtractor(const std::string& exePath)
 
 AlbumZipComponentFactory::AlbumZipComponentFactory(platform::DriveMap drives, fs::path albumProgram)
     : drives_(std::move(drives))
-    , albumProgram_(std::move(albumProgram))
-{
+    , albumProgram_(std::move(albumProgram)) {
 }
 
-std::unique_ptr<platform::ZipComponent> AlbumZipComponentFactory::create()
-{
+std::unique_ptr<platform::ZipComponent> AlbumZipComponentFactory::create() {
     return std::make_unique<AlbumZipComponent>(drives_, albumProgram_);
 }
 

@@ -28,8 +28,8 @@ public:
     Status writeSelfExtractor(const std::string& exePath) override;
 
 private:
-    std::optional<std::filesystem::path> hostPath(const std::string& windowsPath, const char* what,
-        Status& failure) const;
+    std::optional<std::filesystem::path> hostPath(
+        const std::string& windowsPath, const char* what, Status& failure) const;
 
     platform::DriveMap drives_;
     AlbumRecipe recipe_;

@@ -8,8 +8,7 @@
 
 namespace pxw::zip {
 
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept
-{
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
     if (this != &other) {
         reset();
         fd_ = other.release();
@@ -17,22 +16,19 @@ UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept
     return *this;
 }
 
-int UniqueFd::release()
-{
+int UniqueFd::release() {
     int fd = fd_;
     fd_ = -1;
     return fd;
 }
 
-void UniqueFd::reset()
-{
+void UniqueFd::reset() {
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
 }
 
-bool UniqueFd::close()
-{
+bool UniqueFd::close() {
     if (fd_ < 0)
         return true;
     int result = ::close(fd_);
@@ -40,12 +36,15 @@ bool UniqueFd::close()
     return result == 0;
 }
 
-std::string errorText(int code) { return code == 0 ? "unexpected end of file" : std::strerror(code); }
+std::string errorText(int code) {
+    return code == 0 ? "unexpected end of file" : std::strerror(code);
+}
 
-std::string quotedPath(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
+std::string quotedPath(const std::filesystem::path& path) {
+    return "\"" + path.string() + "\"";
+}
 
-bool readFully(int fd, void* buffer, std::size_t length, std::uint64_t offset)
-{
+bool readFully(int fd, void* buffer, std::size_t length, std::uint64_t offset) {
     auto* bytes = static_cast<char*>(buffer);
     while (length > 0) {
         ssize_t got = ::pread(fd, bytes, length, static_cast<off_t>(offset));
@@ -63,8 +62,7 @@ bool readFully(int fd, void* buffer, std::size_t length, std::uint64_t offset)
     return true;
 }
 
-bool writeFully(int fd, const void* buffer, std::size_t length, std::uint64_t offset)
-{
+bool writeFully(int fd, const void* buffer, std::size_t length, std::uint64_t offset) {
     const auto* bytes = static_cast<const char*>(buffer);
     while (length > 0) {
         ssize_t put = ::pwrite(fd, bytes, length, static_cast<off_t>(offset));
@@ -82,8 +80,7 @@ bool writeFully(int fd, const void* buffer, std::size_t length, std::uint64_t of
     return true;
 }
 
-bool copyBytes(int from, int to, std::uint64_t length, std::uint64_t toOffset)
-{
+bool copyBytes(int from, int to, std::uint64_t length, std::uint64_t toOffset) {
     // The kernel copies (or shares) the bytes without a round trip through user space; plain
     // reads and writes serve where it cannot, such as across file systems on older kernels.
     loff_t inOffset = 0;
@@ -94,7 +91,8 @@ bool copyBytes(int from, int to, std::uint64_t length, std::uint64_t toOffset)
             static_cast<std::size_t>(std::min<std::uint64_t>(left, std::uint64_t { 1 } << 30)), 0);
         if (copied < 0 && errno == EINTR)
             continue;
-        if (copied < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP))
+        if (copied < 0
+            && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP))
             break;
         if (copied <= 0) {
             if (copied == 0)

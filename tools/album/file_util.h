@@ -14,13 +14,9 @@ class UniqueFd {
 public:
     UniqueFd() = default;
     explicit UniqueFd(int fd)
-        : fd_(fd)
-    {
-    }
+        : fd_(fd) { }
     UniqueFd(UniqueFd&& other) noexcept
-        : fd_(other.release())
-    {
-    }
+        : fd_(other.release()) { }
     UniqueFd& operator=(UniqueFd&& other) noexcept;
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;

@@ -8,8 +8,7 @@
 #include <QMessageBox>
 #include <iostream>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     using namespace pxw::zip;
     const AlbumCommand command = parseAlbumCommand(std::vector<std::string>(argv + 1, argv + argc));
     const std::filesystem::path self = ownAlbumFile();

@@ -5,8 +5,7 @@
 
 #include <iostream>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 5) {
         std::cerr << "usage: pxwzip-bench ALBUM_PROGRAM ICON FOLDER ALBUM\n";
         return 2;
