@@ -10,7 +10,7 @@
 namespace pxw::ui {
 
 /// The maker's web address, shown on the link labels.
-inline constexpr const char* MakerWebAddress = "www.pixelwain.example";
+inline constexpr const char* MakerWebAddress = "pixelwain.example";
 
 /// The main window: every control of the program with its start value. The controls are the
 /// program's state; commands read them when they run.

@@ -41,7 +41,7 @@ TEST_F(HelpFixture, LinksOpenTheWebPageWithTheirOwnWindowAsOwner) {
     ASSERT_EQ(fake.processes.shellOpens.size(), 2u);
     for (const auto& open : fake.processes.shellOpens) {
         EXPECT_EQ(open.verb, "Open");
-        EXPECT_EQ(open.target, "www.pixelwain.example");
+        EXPECT_EQ(open.target, "pixelwain.example");
         EXPECT_EQ(open.parameters, "");
         EXPECT_EQ(open.directory, "C:\\Program Files\\Pixelwain");
         EXPECT_EQ(open.show, 1);

@@ -47,7 +47,7 @@ TEST(WindowModel, EveryControlHasItsCaptionTooltipPlaceAndTabIndex) {
             "Select images for batch processing.", { 120, 240, 1815, 360 }, 4 },
         { "Text3", ControlKind::TextBox, "", "", { 2280, 240, 375, 360 }, 7 },
         { "Label4", ControlKind::Label, "Image Selected", "", { 2760, 285, 1575, 345 }, 8 },
-        { "Label2", ControlKind::Label, "www.pixelwain.example", "", { 6000, 120, 2655, 495 }, 34 },
+        { "Label2", ControlKind::Label, "pixelwain.example", "", { 6000, 120, 2655, 495 }, 34 },
         { "FileList", ControlKind::ListBox, "", "", { 120, 720, 8145, 2340 }, 2 },
         { "FileRemove", ControlKind::CommandButton, "&Remove",
             "Remove selected image in the image file list box.", { 8400, 1080, 990, 450 }, 5 },
@@ -293,7 +293,7 @@ TEST(AboutWindow, HasItsCaptionSizeAndFourLabels) {
     EXPECT_EQ(about.Label1.font().face, "Palatino Linotype");
     EXPECT_TRUE(about.Label1.font().bold && about.Label1.font().italic);
     EXPECT_EQ(about.Label3.caption(), "Version : 1.2");
-    EXPECT_EQ(about.Label4.caption(), "www.pixelwain.example");
+    EXPECT_EQ(about.Label4.caption(), "pixelwain.example");
     EXPECT_EQ(about.Label4.foreColor(), pxw::ui::Rgb(0, 0, 192));
     EXPECT_FALSE(about.Label2.caption().empty());
     EXPECT_EQ(about.Label2.caption().find('\n'), std::string::npos);
