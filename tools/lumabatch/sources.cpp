@@ -33,7 +33,8 @@ std::optional<std::vector<SourceFile>> listSources(const fs::path& folder,
         std::string name = it->path().filename().string();
         if (name.starts_with(WorkFilePrefix) || isExcluded(name, excludedExtensions))
             continue;
-        sources.push_back({ it->path(), std::move(name) });
+        std::uintmax_t size = it->file_size(statusError);
+        sources.push_back({ it->path(), std::move(name), statusError ? 0 : size });
     }
     if (ec) {
         if (error)

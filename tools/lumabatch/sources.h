@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@ inline constexpr const char* WorkFilePrefix = ".lumabatch-";
 struct SourceFile {
     std::filesystem::path path;
     std::string name;
+    std::uintmax_t size = 0; ///< bytes, as listed
 };
 
 /// The regular files directly in `folder` (links to regular files included), without the

@@ -1,0 +1,194 @@
+#include "options.h"
+#include "platform/windows_path.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace pxw::lumabatch {
+namespace {
+
+// The three command lines the program builds, with its default texts.
+const char* const ConvertParameters
+    = R"(s="c:\windows\pxwtemp01" d="D:\out\" -w"300" -h"400" -prop -sm1 -namegen="[counter2;0].jpg" -ov -dpiver72 -dpihor72 -sortlstAZ -sizeto(-1;-1;"300";"400") -exclude(db) -remsrc -nodlg -q"90)";
+const char* const AlbumParameters
+    = R"(s="c:\windows\pxwtemp01" d="c:\windows\pxwtemp01" -w"300" -h"400" -prop -sm1 -namegen="trip[counter2;1].jpg" -ov -dpiver72 -dpihor72 -remsrc -sortlstAZ -sizeto(-1;-1;"300";"400") -exclude(db) -nodlg -q"90)";
+const char* const QuickCommandLine
+    = R"("C:\WINDOWS\lumaforge\lumabatch.exe" s=c:\windows\pxwtemp01 d=D:\my_photos\ -w640 -h480 -sm1 -namegen="[counter2;0].jpg" -ov -remsrc -sortlstAZ -exclude(db) -nodlg -q75)";
+
+struct Parsed {
+    std::optional<Options> options;
+    ExitStatus exit = ExitStatus::AllDone;
+    std::string out;
+    std::string err;
+};
+
+Parsed parse(const std::vector<std::string>& args) {
+    std::ostringstream out;
+    std::ostringstream err;
+    ParseResult result = parseCommandLine(args, out, err);
+    Parsed parsed;
+    if (const Options* options = std::get_if<Options>(&result))
+        parsed.options = *options;
+    else
+        parsed.exit = std::get<ExitStatus>(result);
+    parsed.out = out.str();
+    parsed.err = err.str();
+    return parsed;
+}
+
+Parsed parseLine(std::string_view line) {
+    return parse(platform::splitCommandLine(line));
+}
+
+TEST(Options, ConvertCommandLineOfTheProgram) {
+    Parsed parsed = parseLine(ConvertParameters);
+    ASSERT_TRUE(parsed.options) << parsed.err;
+    const Options& o = *parsed.options;
+    EXPECT_EQ(o.sourceFolder, R"(c:\windows\pxwtemp01)");
+    EXPECT_EQ(o.destinationFolder, R"(D:\out\)");
+    EXPECT_EQ(o.width, 300);
+    EXPECT_EQ(o.height, 400);
+    EXPECT_TRUE(o.keepProportions);
+    ASSERT_TRUE(o.names);
+    EXPECT_EQ(o.names->text(), "[counter2;0].jpg");
+    EXPECT_TRUE(o.overwrite);
+    EXPECT_EQ(o.dpiVertical, 72);
+    EXPECT_EQ(o.dpiHorizontal, 72);
+    EXPECT_TRUE(o.sortAZ);
+    EXPECT_EQ(o.excludedExtensions, std::vector<std::string> { "db" });
+    EXPECT_TRUE(o.removeSources);
+    EXPECT_EQ(o.quality, 90);
+    EXPECT_TRUE(parsed.err.empty());
+}
+
+TEST(Options, AlbumCommandLineOfTheProgram) {
+    Parsed parsed = parseLine(AlbumParameters);
+    ASSERT_TRUE(parsed.options) << parsed.err;
+    const Options& o = *parsed.options;
+    EXPECT_EQ(o.sourceFolder, o.destinationFolder);
+    EXPECT_EQ(o.names->nameFor(0), "trip01.jpg");
+    EXPECT_TRUE(o.removeSources);
+    EXPECT_TRUE(o.keepProportions);
+    EXPECT_EQ(o.width, 300);
+    EXPECT_EQ(o.height, 400);
+}
+
+TEST(Options, QuickCommandLineOfTheProgram) {
+    std::vector<std::string> words = platform::splitCommandLine(QuickCommandLine);
+    ASSERT_EQ(words.front(), R"(C:\WINDOWS\lumaforge\lumabatch.exe)");
+    Parsed parsed = parse({ words.begin() + 1, words.end() });
+    ASSERT_TRUE(parsed.options) << parsed.err;
+    const Options& o = *parsed.options;
+    EXPECT_EQ(o.destinationFolder, R"(D:\my_photos\)");
+    EXPECT_EQ(o.width, 640);
+    EXPECT_EQ(o.height, 480);
+    EXPECT_FALSE(o.keepProportions);
+    EXPECT_FALSE(o.dpiHorizontal);
+    EXPECT_FALSE(o.dpiVertical);
+    EXPECT_EQ(o.quality, 75);
+    EXPECT_TRUE(o.removeSources);
+}
+
+TEST(Options, TypedByHand) {
+    Parsed parsed
+        = parseLine("s=/photos d=/out -w300 -h400 -prop -namegen=trip[counter2;1].jpg -q85");
+    ASSERT_TRUE(parsed.options) << parsed.err;
+    EXPECT_EQ(parsed.options->sourceFolder, "/photos");
+    EXPECT_EQ(parsed.options->names->nameFor(1), "trip02.jpg");
+    EXPECT_EQ(parsed.options->quality, 85);
+    EXPECT_FALSE(parsed.options->removeSources);
+    EXPECT_FALSE(parsed.options->sortAZ);
+}
+
+TEST(Options, DefaultsWithOnlyTheFolders) {
+    Parsed parsed = parseLine("s=/a d=/b");
+    ASSERT_TRUE(parsed.options);
+    EXPECT_FALSE(parsed.options->width);
+    EXPECT_FALSE(parsed.options->height);
+    EXPECT_FALSE(parsed.options->names);
+    EXPECT_EQ(parsed.options->quality, DefaultQuality);
+}
+
+TEST(Options, SizeToWithoutLimits) {
+    Parsed parsed = parseLine("s=/a d=/b -sizeto(-1;-1;-1;250)");
+    ASSERT_TRUE(parsed.options) << parsed.err;
+    EXPECT_FALSE(parsed.options->width);
+    EXPECT_EQ(parsed.options->height, 250);
+}
+
+TEST(Options, NumbersReadLikeTheSizeFields) {
+    Parsed parsed = parseLine(R"(s=/a d=/b -w"2.5" -h" 401" -q"89.5")");
+    ASSERT_TRUE(parsed.options) << parsed.err;
+    EXPECT_EQ(parsed.options->width, 2);
+    EXPECT_EQ(parsed.options->height, 401);
+    EXPECT_EQ(parsed.options->quality, 90);
+}
+
+TEST(Options, HelpListsTheOptions) {
+    Parsed parsed = parse({ "--help" });
+    EXPECT_FALSE(parsed.options);
+    EXPECT_EQ(parsed.exit, ExitStatus::AllDone);
+    for (const char* option : { "s=", "d=", "-w", "-h", "-prop", "-sizeto", "-namegen=", "-q",
+             "-sortlstAZ", "-exclude", "-remsrc", "-ov", "-dpiver", "-dpihor", "-sm1", "-nodlg" })
+        EXPECT_NE(parsed.out.find(option), std::string::npos) << option;
+}
+
+struct BadLine {
+    const char* line;
+    const char* mentions;
+};
+
+class BadCommandLine : public testing::TestWithParam<BadLine> { };
+
+TEST_P(BadCommandLine, EndsWithOneLineAndStatusTwo) {
+    Parsed parsed = parseLine(GetParam().line);
+    EXPECT_FALSE(parsed.options);
+    EXPECT_EQ(parsed.exit, ExitStatus::NothingDone);
+    EXPECT_TRUE(parsed.err.starts_with("lumabatch: error: ")) << parsed.err;
+    EXPECT_TRUE(parsed.err.ends_with("; try --help\n")) << parsed.err;
+    EXPECT_EQ(std::count(parsed.err.begin(), parsed.err.end(), '\n'), 1) << parsed.err;
+    EXPECT_NE(parsed.err.find(GetParam().mentions), std::string::npos) << parsed.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, BadCommandLine,
+    testing::Values(BadLine { "s=/a d=/b -bogus", "\"-bogus\"" },
+        BadLine { "s=/a d=/b extra", "\"extra\"" }, BadLine { "s=/a d=/b -w0", "-w" },
+        BadLine { "s=/a d=/b -w5001", "5001" }, BadLine { "s=/a d=/b -wabc", "abc" },
+        BadLine { "s=/a d=/b -h12a", "12a" }, BadLine { R"(s=/a d=/b -w"")", "-w" },
+        BadLine { "s=/a d=/b -h-5", "-5" }, BadLine { "s=/a d=/b -q0", "quality" },
+        BadLine { "s=/a d=/b -q101", "101" }, BadLine { "s=/a d=/b -qhigh", "high" },
+        BadLine { "d=/b -w300", "source folder" }, BadLine { "s=/a -w300", "destination folder" },
+        BadLine { "s= d=/b", "s=" }, BadLine { "s=/a d=/b -sizeto(-1;-1;300)", "four values" },
+        BadLine { "s=/a d=/b -sizeto(-1;-1;300;0)", "-sizeto" },
+        BadLine { "s=/a d=/b -sizeto-1;-1;300;400", "()" },
+        BadLine { "s=/a d=/b -exclude()", "-exclude" }, BadLine { "s=/a d=/b -dpiver0", "-dpiver" },
+        BadLine { R"(s=/a d=/b -namegen=..\[counter2;0].jpg)", "outside the destination" },
+        BadLine { "s=/a d=/b -namegen=sub/[counter2;0].jpg", "outside the destination" },
+        BadLine { "s=/a d=/b -namegen=photo.jpg", "[counterN;S]" },
+        BadLine { "s=/a d=/b -namegen=[counter2;0].png", ".jpg" },
+        BadLine { "s=/a d=/b -namegen=[counterx;0].jpg", "counter" }));
+
+struct NumberCase {
+    const char* text;
+    std::optional<int> value;
+};
+
+class FieldNumber : public testing::TestWithParam<NumberCase> { };
+
+TEST_P(FieldNumber, ReadsLikeTheSizeFields) {
+    EXPECT_EQ(readFieldNumber(GetParam().text), GetParam().value) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, FieldNumber,
+    testing::Values(NumberCase { "300", 300 }, NumberCase { " 300", 300 },
+        NumberCase { "300 ", 300 }, NumberCase { "+7", 7 }, NumberCase { "-5", -5 },
+        NumberCase { "0", 0 }, NumberCase { "00", 0 }, NumberCase { "0.4", 0 },
+        NumberCase { "2.5", 2 }, NumberCase { "3.5", 4 }, NumberCase { "2.51", 3 },
+        NumberCase { "-2.5", -2 }, NumberCase { "5.", 5 }, NumberCase { "32767", 32767 },
+        NumberCase { "-32768", -32768 }, NumberCase { "32768", std::nullopt },
+        NumberCase { "", std::nullopt }, NumberCase { "12a", std::nullopt },
+        NumberCase { "abc", std::nullopt }, NumberCase { "1 2", std::nullopt },
+        NumberCase { ".5", std::nullopt }, NumberCase { "-", std::nullopt }));
+
+} // namespace
+} // namespace pxw::lumabatch

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+#include <vips/vips8>
+
+namespace pxw::lumabatch::test {
+
+/// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempFolder {
+public:
+    TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    ~TempFolder();
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+/// Starts libvips (and ImageMagick) once for the test program.
+void startImageLibraries();
+
+/// A width x height sRGB image: the left half `left`, the right half `right`, and a white
+/// square in the top-left corner (so turning and mirroring show).
+vips::VImage patternImage(
+    int width, int height, std::vector<double> left, std::vector<double> right);
+
+/// Writes `image` in the format the file's extension names: .jpg .gif .tif .png .webp .jp2
+/// .heic through libvips' own savers; .psd .bmp .pcd through libvips' ImageMagick saver.
+void writeImage(const vips::VImage& image, const std::filesystem::path& file);
+
+/// A MacPaint file (576 x 720, 1 bit): the top `blackRows` rows black, the rest white.
+void writeMacPaint(const std::filesystem::path& file, int blackRows);
+
+/// Writes bytes as they are.
+void writeBytes(const std::filesystem::path& file, const std::string& bytes);
+std::string readBytes(const std::filesystem::path& file);
+
+/// Names of the entries of a folder, sorted.
+std::vector<std::string> listFolder(const std::filesystem::path& folder);
+
+/// Mean of each band over a small square around (x, y).
+std::vector<double> colourAt(const vips::VImage& image, int x, int y);
+
+struct RunResult {
+    int exitCode = -1; ///< -1: did not end normally
+    std::string out;
+    std::string err;
+};
+
+/// Runs the built lumabatch with `args` (no shell), with extra environment variables, and
+/// waits for it to end (at most two minutes).
+RunResult runTool(const std::vector<std::string>& args,
+    const std::map<std::string, std::string>& environment = {});
+
+} // namespace pxw::lumabatch::test
