@@ -108,8 +108,9 @@ bool AlbumCommands::packAndWrite() {
     if (services_.dialogs.showSave(dialog, ui::handleOf(form_))
         != platform::DialogResult::Confirmed)
         return false;
-    zip->writeSelfExtractor(dialog.FileName); // judged below by whether the file is there
-    return true;
+    // A failed write leaves an earlier album of that name as it was; that file must not pass
+    // for the new album, so the write's own answer counts along with the file's presence.
+    return static_cast<bool>(zip->writeSelfExtractor(dialog.FileName));
 }
 
 void AlbumCommands::Iconsel_Click() {

@@ -172,6 +172,22 @@ TEST_F(AlbumFixture, AFailedWriteLeavesNoFileAndNoMessage) {
     EXPECT_EQ(toolkit.messages[0].prompt, "File is not there!   ");
 }
 
+TEST_F(AlbumFixture, AFailedWriteOverAnEarlierAlbumKeepsItAndClaimsNoSuccess)
+{
+    listPhoto("a.jpg");
+    const fs::path earlier = prefix.driveD() / "trip.exe";
+    std::ofstream(earlier) << "the album of last summer";
+    buildAs([this](pxw::platform::FileDialog& dialog) {
+        // The icon goes missing while the dialog is open, so the write fails.
+        fs::remove(prefix.driveC() / "windows" / "forpxw" / "pxwicon.ico");
+        dialog.FileName = "D:\\trip.exe";
+        return pxw::platform::DialogResult::Confirmed;
+    });
+    EXPECT_TRUE(toolkit.messages.empty());
+    EXPECT_EQ(readAll(earlier), "the album of last summer");
+    EXPECT_EQ(fileNames(prefix.workFolder()), std::vector<std::string> { "00.jpg" });
+}
+
 TEST_F(AlbumFixture, AMissingToolBuildsNoAlbumAndSaysWhy) {
     fs::remove(prefix.toolFile());
     listPhoto("a.jpg");

@@ -196,13 +196,14 @@ TEST_F(ZipComponentTest, FileGoneBeforeWritingIsNamedAndNothingIsLeft) {
              zip->newArchive("notUsed.zip"), zip->addFolder("C:\\windows\\pxwtemp01", 1) })
         ASSERT_TRUE(step) << step.message();
     fs::remove(workFolder() / "img002.jpg");
-    // An earlier album under that name goes too: no file there means no album was written.
+    // An earlier album under that name stays as it was: it is the user's file.
     writeFile(driveC() / "albums" / "holiday.exe", "earlier album");
     Status written = zip->writeSelfExtractor("C:\\albums\\holiday.exe");
     EXPECT_FALSE(written);
     EXPECT_NE(written.message().find("img002.jpg"), std::string::npos) << written.message();
     EXPECT_NE(written.message().find("No such file"), std::string::npos) << written.message();
-    EXPECT_TRUE(folderNames(driveC() / "albums").empty());
+    EXPECT_EQ(folderNames(driveC() / "albums"), std::vector<std::string> { "holiday.exe" });
+    EXPECT_EQ(readFile(driveC() / "albums" / "holiday.exe"), "earlier album");
 }
 
 TEST_F(ZipComponentTest, MissingAlbumProgramOrIconFails) {

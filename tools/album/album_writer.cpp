@@ -344,12 +344,6 @@ Status writeArchive(const AlbumRecipe& recipe, int fd) {
     return Status::success();
 }
 
-void removeEarlierAlbum(const fs::path& destination) {
-    struct stat info;
-    if (::lstat(destination.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-        ::unlink(destination.c_str());
-}
-
 } // namespace
 
 Status collectFolderFiles(const fs::path& folder, std::vector<AlbumFile>& files) {
@@ -376,7 +370,6 @@ Status collectFolderFiles(const fs::path& folder, std::vector<AlbumFile>& files)
 
 Status writeAlbum(const AlbumRecipe& recipe, const fs::path& destination) {
     auto failure = [&](const std::string& why) {
-        removeEarlierAlbum(destination);
         return Status::failure("cannot write the album " + quotedPath(destination) + ": " + why);
     };
     if (recipe.files.empty())
