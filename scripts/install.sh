@@ -19,7 +19,7 @@ cmake --build "$top/build" -j"$(nproc)"
 mkdir -p "$prefix/drive_c/windows" "$prefix/dosdevices"
 [ -e "$prefix/dosdevices/c:" ] || ln -s ../drive_c "$prefix/dosdevices/c:"
 [ -e "$prefix/dosdevices/z:" ] || ln -s / "$prefix/dosdevices/z:"
-cmake --install "$top/build" --prefix "$prefix/drive_c"
+cmake --install "$top/build" --prefix "$prefix/drive_c" --strip
 
 program="$prefix/drive_c/Program Files/Pixelwain/pixelwain"
 applications=${XDG_DATA_HOME:-$HOME/.local/share}/applications
