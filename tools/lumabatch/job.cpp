@@ -167,7 +167,8 @@ public:
         , destination_(std::move(destination))
         , sameFolder_(sameFolder)
         , progress_(err, settings.showProgressBar, files.size())
-        , filesInFlight_(settings.filesInFlight) {
+        , filesInFlight_(settings.filesInFlight)
+        , showProgressBar_(settings.showProgressBar) {
         sources_.resize(files.size());
         for (std::size_t i = 0; i < files.size(); ++i)
             sources_[i].file = std::move(files[i]);
@@ -198,13 +199,19 @@ private:
         ConvertSettings settings { options_.width, options_.height, options_.keepProportions,
             options_.quality, options_.dpiHorizontal, options_.dpiVertical };
         const mode_t permissions = newFilePermissions();
+        // Largest files first, so that no large file is left running alone at the end.
+        std::vector<Source*> order;
+        for (Source& source : sources_)
+            order.push_back(&source);
+        std::stable_sort(order.begin(), order.end(),
+            [](const Source* a, const Source* b) { return a->file.size > b->file.size; });
         std::atomic<std::size_t> next { 0 };
         auto worker = [&] {
             for (;;) {
                 std::size_t index = next++;
-                if (index >= sources_.size() || stopRequested)
+                if (index >= order.size() || stopRequested)
                     return;
-                Source& source = sources_[index];
+                Source& source = *order[index];
                 progress_.started(source.file.name);
                 std::string jpeg;
                 std::string error;
@@ -371,11 +378,16 @@ private:
     }
 
     ExitStatus summary() {
-        if (problems_ == 0)
-            return ExitStatus::AllDone;
         std::size_t placed = 0;
         for (const Source& source : sources_)
             placed += source.state == SourceState::Placed ? 1 : 0;
+        if (problems_ == 0) {
+            // On a terminal the bar has gone; say how the run ended.
+            if (showProgressBar_)
+                progress_.report("lumabatch: " + std::to_string(placed) + " files converted into "
+                    + quoted(destination_));
+            return ExitStatus::AllDone;
+        }
         progress_.report("lumabatch: " + std::to_string(placed) + " of "
             + std::to_string(sources_.size()) + " files converted into " + quoted(destination_)
             + "; " + std::to_string(problems_) + " problem" + (problems_ == 1 ? "" : "s")
@@ -388,6 +400,7 @@ private:
     bool sameFolder_;
     Progress progress_;
     unsigned filesInFlight_;
+    bool showProgressBar_;
     std::vector<Source> sources_;
     std::atomic<std::size_t> problems_ { 0 };
     std::set<std::string> placedNames_;

@@ -65,8 +65,14 @@ void Progress::drawBar() {
         + std::string(static_cast<std::size_t>(BarCells - filled), '-') + "] "
         + std::to_string(done_) + "/" + std::to_string(total_) + " " + current_;
     std::size_t room = static_cast<std::size_t>(std::max(terminalColumns() - 1, 10));
-    if (line.size() > room)
+    if (line.size() > room) {
         line.resize(room);
+        // Never cut a UTF-8 character in two.
+        while (!line.empty() && (static_cast<unsigned char>(line.back()) & 0xC0) == 0x80)
+            line.pop_back();
+        if (!line.empty() && (static_cast<unsigned char>(line.back()) & 0x80))
+            line.pop_back();
+    }
     err_ << ClearLine << line << std::flush;
 }
 
