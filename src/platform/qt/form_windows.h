@@ -1,0 +1,51 @@
+#pragma once
+
+#include "form_view.h"
+#include "platform/windows_path.h"
+#include "ui/form.h"
+#include "ui/frm_backup_files.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <QMainWindow>
+
+namespace pxw::platform::qt {
+
+/// The program's icon, shared by all its windows; a null icon when the build carries none.
+QIcon programIcon();
+
+/// The main window: the model's caption, a menu bar over a fixed client area, a minimize and a
+/// close box but no maximize box. Closing it runs the form's Unload reaction and is never
+/// refused.
+class MainWindow : public QMainWindow {
+public:
+    MainWindow(ui::frmBackupFiles& form, const DriveMap& drives);
+
+    FormView& view() const { return *view_; }
+    /// Shows the window centred on its screen, the keyboard focus on the first control.
+    void present();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    ui::frmBackupFiles& form_;
+    FormView* view_;
+};
+
+/// A further window of the model, such as the About window: fixed size, a close box only,
+/// modal while shown.
+class FormDialog : public QDialog {
+public:
+    FormDialog(const ui::Form& form, const DriveMap& drives, QWidget* parent = nullptr);
+
+    FormView& view() const { return *view_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    FormView* view_;
+};
+
+} // namespace pxw::platform::qt

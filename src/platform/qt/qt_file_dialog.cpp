@@ -1,0 +1,189 @@
+#include "qt_file_dialog.h"
+
+#include <QFile>
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace pxw::platform::qt {
+
+namespace {
+
+QString hostString(const fs::path& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path.string()));
+}
+
+fs::path hostPath(const QString& path) {
+    return fs::path(QFile::encodeName(path).toStdString());
+}
+
+std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t end = text.find(separator, start);
+        parts.push_back(text.substr(start, end - start));
+        if (end == std::string::npos)
+            return parts;
+        start = end + 1;
+    }
+}
+
+std::optional<QString> existingHostFolder(
+    const std::string& windowsFolder, const DriveMap& drives) {
+    if (windowsFolder.empty())
+        return std::nullopt;
+    std::optional<fs::path> host = drives.toHost(windowsFolder);
+    std::error_code error;
+    if (!host || !fs::is_directory(*host, error))
+        return std::nullopt;
+    return hostString(*host);
+}
+
+QFileDialog::FileMode openModeFor(long flags) {
+    if (flags & dialog_flags::AllowMultiSelect)
+        return QFileDialog::ExistingFiles;
+    if (flags & dialog_flags::FileMustExist)
+        return QFileDialog::ExistingFile;
+    return QFileDialog::AnyFile;
+}
+
+std::optional<QStringList> runModally(QFileDialog& shown) {
+    if (shown.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return shown.selectedFiles();
+}
+
+} // namespace
+
+QStringList nameFiltersOf(const std::string& filter) {
+    QStringList filters;
+    if (filter.empty())
+        return filters;
+    const std::vector<std::string> parts = split(filter, '|');
+    for (std::size_t i = 0; i < parts.size(); i += 2) {
+        const std::string& description = parts[i];
+        const std::string pattern = i + 1 < parts.size() ? parts[i + 1] : std::string();
+        if (description.empty() && pattern.empty())
+            continue;
+        QStringList wildcards;
+        for (const std::string& one : split(pattern, ';')) {
+            const QString wildcard = QString::fromStdString(one).trimmed();
+            if (!wildcard.isEmpty())
+                wildcards << wildcard;
+        }
+        const QString shown = wildcards.isEmpty() ? QStringLiteral("*") : wildcards.join(u' ');
+        filters << QString::fromStdString(description) + QStringLiteral(" (") + shown + u')';
+    }
+    return filters;
+}
+
+int nameFilterIndex(const QStringList& filters, const QString& selected) {
+    for (qsizetype i = 0; i < filters.size(); ++i) {
+        const QString& filter = filters.at(i);
+        const QString description
+            = filter.left(filter.lastIndexOf(QStringLiteral(" ("))).simplified();
+        if (filter == selected || description == selected.simplified())
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::string answerOf(const QStringList& chosenFiles, const DriveMap& drives) {
+    if (chosenFiles.isEmpty())
+        return {};
+    if (chosenFiles.size() == 1)
+        return drives.toWindows(hostPath(chosenFiles.front()));
+    std::string answer = drives.toWindows(hostPath(chosenFiles.front()).parent_path());
+    for (const QString& file : chosenFiles) {
+        answer += '\0';
+        answer += hostPath(file).filename().string();
+    }
+    return answer;
+}
+
+QtFileDialogService::QtFileDialogService(const WindowRegistry& windows, DriveMap drives)
+    : windows_(windows)
+    , drives_(std::move(drives))
+    , runner_(runModally) {
+}
+
+DialogResult QtFileDialogService::showOpen(FileDialog& dialog, WindowHandle owner) {
+    return show(dialog, owner, QFileDialog::AcceptOpen);
+}
+
+DialogResult QtFileDialogService::showSave(FileDialog& dialog, WindowHandle owner) {
+    return show(dialog, owner, QFileDialog::AcceptSave);
+}
+
+DialogResult QtFileDialogService::show(
+    FileDialog& dialog, WindowHandle owner, QFileDialog::AcceptMode mode) {
+    QFileDialog shown(windows_.viewOf(owner));
+    setUp(shown, dialog, mode);
+    const std::optional<QStringList> chosen = runner_(shown);
+    if (!chosen || chosen->isEmpty())
+        return DialogResult::Cancelled;
+
+    std::string answer = answerOf(*chosen, drives_);
+    // The caller's buffer holds MaxFileSize characters, the terminating NUL included (two of
+    // them after a list of several files).
+    const std::size_t terminators = chosen->size() > 1 ? 2 : 1;
+    if (answer.size() + terminators > static_cast<std::size_t>(std::max(dialog.MaxFileSize, 0)))
+        return DialogResult::Failed;
+    dialog.FileName = std::move(answer);
+    const int filter = nameFilterIndex(shown.nameFilters(), shown.selectedNameFilter());
+    if (filter >= 0)
+        dialog.FilterIndex = filter + 1;
+    return DialogResult::Confirmed;
+}
+
+void QtFileDialogService::setUp(
+    QFileDialog& shown, const FileDialog& dialog, QFileDialog::AcceptMode mode) const {
+    const bool save = mode == QFileDialog::AcceptSave;
+    shown.setOption(QFileDialog::DontUseNativeDialog, true);
+    // The filter list shows the descriptions only, as they are written.
+    shown.setOption(QFileDialog::HideNameFilterDetails, true);
+    shown.setAcceptMode(mode);
+    shown.setFileMode(save ? QFileDialog::AnyFile : openModeFor(dialog.Flags));
+    if (save && !(dialog.Flags & dialog_flags::OverwritePrompt))
+        shown.setOption(QFileDialog::DontConfirmOverwrite, true);
+    shown.setWindowTitle(!dialog.DialogTitle.empty() ? QString::fromStdString(dialog.DialogTitle)
+            : save                                   ? QStringLiteral("Save As")
+                                                     : QStringLiteral("Open"));
+
+    const QStringList filters = nameFiltersOf(dialog.Filter);
+    if (!filters.isEmpty()) {
+        shown.setNameFilters(filters);
+        const int index = std::clamp(dialog.FilterIndex, 1, static_cast<int>(filters.size())) - 1;
+        shown.selectNameFilter(filters.at(index));
+    }
+
+    std::string extension = dialog.DefaultExt;
+    if (!extension.empty() && extension.front() == '.')
+        extension.erase(0, 1);
+    if (!extension.empty())
+        shown.setDefaultSuffix(QString::fromStdString(extension));
+
+    // A file name that carries a folder opens the dialog in that folder; otherwise the initial
+    // folder does, and without one the dialog starts in its own default folder. An answer
+    // naming several files is no name to offer again.
+    std::string name = dialog.FileName.find('\0') == std::string::npos ? dialog.FileName : "";
+    std::optional<QString> folder;
+    if (std::size_t slash = name.rfind('\\'); slash != std::string::npos) {
+        std::string nameFolder = name.substr(0, slash);
+        if (nameFolder.size() == 2 && nameFolder[1] == ':')
+            nameFolder += '\\';
+        folder = existingHostFolder(nameFolder, drives_);
+        name.erase(0, slash + 1);
+    }
+    if (!folder)
+        folder = existingHostFolder(dialog.InitDir, drives_);
+    if (folder)
+        shown.setDirectory(*folder);
+    if (!name.empty())
+        shown.selectFile(QString::fromStdString(name));
+}
+
+} // namespace pxw::platform::qt

@@ -1,0 +1,98 @@
+#include "qt_toolkit.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <cstdio>
+#include <iostream>
+#include <unistd.h>
+
+namespace pxw::platform::qt {
+
+namespace {
+QMessageBox::Icon boxIcon(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Exclamation:
+        return QMessageBox::Warning;
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+} // namespace
+
+QtToolkit::QtToolkit(DriveMap drives)
+    : drives_(std::move(drives)) {
+}
+
+QtToolkit::~QtToolkit() {
+    // Newest first: a modal window built over the main window goes before its owner.
+    for (auto view = ownedViews_.rbegin(); view != ownedViews_.rend(); ++view)
+        delete view->data();
+}
+
+MainWindow& QtToolkit::createMainWindow(ui::frmBackupFiles& form) {
+    auto* window = new MainWindow(form, drives_);
+    windows_.add(ui::handleOf(form), window);
+    ownedViews_.emplace_back(window);
+    mainWindow_ = window;
+    return *window;
+}
+
+FormDialog* QtToolkit::dialogOf(const ui::Form& form) const {
+    auto found = dialogs_.find(&form);
+    return found == dialogs_.end() ? nullptr : found->second.data();
+}
+
+void QtToolkit::messageBox(const std::string& prompt, MessageIcon icon, const std::string& title) {
+    QMessageBox box(boxIcon(icon), QString::fromStdString(title), QString::fromStdString(prompt),
+        QMessageBox::Ok, mainWindow_.data());
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+void QtToolkit::processPendingEvents(int wakeFd) {
+    if (wakeFd == -1) {
+        QCoreApplication::processEvents();
+        return;
+    }
+    if (!wakeNotifier_ || wakeNotifier_->socket() != wakeFd) {
+        wakeNotifier_.reset();
+        wakeNotifier_ = std::make_unique<QSocketNotifier>(wakeFd, QSocketNotifier::Read);
+    }
+    wakeNotifier_->setEnabled(true);
+    // Sleeps until a window event arrives or the descriptor becomes readable.
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    // A descriptor that stays readable would otherwise wake every later turn of the loop.
+    wakeNotifier_->setEnabled(false);
+}
+
+void QtToolkit::showModal(WindowHandle window, WindowHandle owner) {
+    const auto* form = static_cast<const ui::Form*>(window);
+    FormDialog* dialog = dialogOf(*form);
+    if (dialog == nullptr) {
+        dialog = new FormDialog(*form, drives_, windows_.viewOf(owner));
+        dialogs_[form] = dialog;
+        windows_.add(window, dialog);
+        ownedViews_.emplace_back(dialog);
+    }
+    dialog->exec();
+}
+
+void QtToolkit::beep() {
+    QApplication::beep();
+}
+
+void QtToolkit::endProgram() {
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    // At once: no destructor, no further reaction, nothing asked. A child process started by a
+    // command runs in its own session and goes on.
+    _exit(0);
+}
+
+} // namespace pxw::platform::qt

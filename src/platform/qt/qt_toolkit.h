@@ -1,0 +1,50 @@
+#pragma once
+
+#include "form_windows.h"
+#include "platform/toolkit.h"
+#include "platform/windows_path.h"
+#include "ui/form.h"
+#include "ui/frm_backup_files.h"
+#include "window_registry.h"
+
+#include <QPointer>
+#include <QSocketNotifier>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace pxw::platform::qt {
+
+/// The window toolkit on Qt Widgets. Window handles are the model's forms (ui::handleOf); the
+/// toolkit builds and keeps their views. Needs a QApplication.
+class QtToolkit : public Toolkit {
+public:
+    explicit QtToolkit(DriveMap drives);
+    ~QtToolkit() override;
+    QtToolkit(const QtToolkit&) = delete;
+    QtToolkit& operator=(const QtToolkit&) = delete;
+
+    /// Builds the view of the main window, registered under its form. Message boxes are
+    /// shown over it.
+    MainWindow& createMainWindow(ui::frmBackupFiles& form);
+    const WindowRegistry& windows() const { return windows_; }
+    /// The view showModal built for `form`, or nullptr before its first showing.
+    FormDialog* dialogOf(const ui::Form& form) const;
+
+    void messageBox(const std::string& prompt, MessageIcon icon, const std::string& title) override;
+    void processPendingEvents(int wakeFd) override;
+    /// `window` and `owner` are forms (ui::handleOf); the window's view is built once.
+    void showModal(WindowHandle window, WindowHandle owner) override;
+    void beep() override;
+    [[noreturn]] void endProgram() override;
+
+private:
+    DriveMap drives_;
+    WindowRegistry windows_;
+    QPointer<MainWindow> mainWindow_;
+    std::map<const ui::Form*, QPointer<FormDialog>> dialogs_;
+    std::vector<QPointer<QWidget>> ownedViews_; // in the order they were built
+    std::unique_ptr<QSocketNotifier> wakeNotifier_;
+};
+
+} // namespace pxw::platform::qt

@@ -1,0 +1,129 @@
+#pragma once
+
+#include "inputs/input_commands.h"
+#include "platform/qt/qt_file_dialog.h"
+#include "platform/qt/qt_toolkit.h"
+#include "platform/services.h"
+#include "platform/windows_path.h"
+#include "ui/frm_backup_files.h"
+#include "ui/help_commands.h"
+
+#include <QMessageBox>
+#include <QString>
+#include <filesystem>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace pxw::viewtest {
+
+/// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+/// A drive table in a temporary prefix: C: is <prefix>/drive_c, Z: is the host's root.
+class TempDrives {
+public:
+    TempDrives();
+    const platform::DriveMap& drives() const { return *drives_; }
+    std::filesystem::path driveC() const { return folder_.path() / "drive_c"; }
+    /// Makes an empty file (and its folders) under drive C:, returns its host path.
+    std::filesystem::path makeFile(const std::string& relativePath) const;
+
+private:
+    TempFolder folder_;
+    std::unique_ptr<platform::DriveMap> drives_;
+};
+
+/// The shell calls of the help commands, recorded; the other process calls fail.
+class RecordingProcesses : public platform::Processes {
+public:
+    struct ShellOpen {
+        platform::WindowHandle owner;
+        std::string verb;
+        std::string target;
+    };
+    std::vector<ShellOpen> shellOpens;
+
+    bool shellExecuteEx(platform::ShellExecuteInfo& info) override;
+    platform::Status startDetached(const std::string& commandLine) override;
+    platform::Status startOpener(const std::string& program, const std::string& argument) override;
+    platform::Status shellOpen(platform::WindowHandle owner, const std::string& verb,
+        const std::string& target, const std::string& parameters, const std::string& directory,
+        int show) override;
+    std::string programFolder() override { return "C:\\Program Files\\Pixelwain"; }
+};
+
+/// File-system calls are no part of these tests: each one fails.
+class RefusingFileSystem : public platform::FileSystem {
+public:
+    bool folderExists(const std::string&) override { return false; }
+    platform::Status createFolder(const std::string&) override { return refused(); }
+    bool fileExists(const std::string&) override { return false; }
+    platform::Status copyFile(const std::string&, const std::string&) override { return refused(); }
+    platform::Status deleteFiles(const std::string&) override { return refused(); }
+
+private:
+    static platform::Status refused() { return platform::Status::failure("not in this test"); }
+};
+
+class NoZip : public platform::ZipComponentFactory {
+public:
+    std::unique_ptr<platform::ZipComponent> create() override { return nullptr; }
+};
+
+/// The main window model with the job-input and help commands, shown through the real Qt view,
+/// toolkit and file dialogs. Unload counts instead of ending the program.
+struct ViewHarness {
+    ViewHarness();
+    ~ViewHarness();
+
+    /// The widget of a control of the main window.
+    template <typename Widget> Widget* widget(const std::string& name) const {
+        return qobject_cast<Widget*>(window->view().widgetOf(name));
+    }
+
+    TempDrives temp;
+    platform::qt::QtToolkit toolkit;
+    platform::qt::QtFileDialogService dialogs;
+    RefusingFileSystem files;
+    RecordingProcesses processes;
+    NoZip zip;
+    platform::Services services;
+    ui::frmBackupFiles form;
+    inputs::InputCommands inputs;
+    ui::HelpCommands help;
+    int unloads = 0;
+    platform::qt::MainWindow* window = nullptr;
+};
+
+/// What a message box showed.
+struct ShownMessage {
+    bool seen = false;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString title;
+    QString text;
+    int buttons = 0;
+    QWidget* parent = nullptr;
+};
+
+/// Reads the message box that the next modal loop shows, and presses its OK button.
+void answerNextMessageBox(ShownMessage& shown);
+
+/// Host path text as Qt takes it.
+QString qtPath(const std::filesystem::path& path);
+
+} // namespace pxw::viewtest
+
+// Readable failure messages for Qt's strings.
+void PrintTo(const QString& text, std::ostream* out);
