@@ -7,13 +7,13 @@
 #
 # The 200 photographs are made with vips from the photographs in PHOTO_FOLDER, by default
 # bench/data/photos (bench/lumabatch/run.sh fetches them); without any, from vips' own
-# patterns. BUILD names the build folder (default build-album), RUNS the number of timed runs
+# patterns. BUILD names the build folder (default build), RUNS the number of timed runs
 # per tool.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-build=${BUILD:-$root/build-album}
+build=${BUILD:-$root/build}
 runs=${RUNS:-9}
 count=200
 sources=${1:-$root/bench/data/photos}
@@ -23,7 +23,7 @@ photos="$work/photos-$count"
 for program in vips zip unzip; do
     command -v "$program" >/dev/null || { echo "missing: $program" >&2; exit 1; }
 done
-album_program="$build/tools/album/pxwalbum"
+album_program="$build/src/app/pxwalbum"
 bench="$build/tools/album/pxwzip-bench"
 if ! cmake --build "$build" --target pxwalbum pxwzip-bench >/dev/null 2>&1; then
     [ -x "$album_program" ] && [ -x "$bench" ] || { echo "cannot build pxwzip-bench in $build" >&2; exit 1; }

@@ -12,7 +12,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 data="$root/bench/data"
-tool=${LUMABATCH:-$root/build-lumabatch/tools/lumabatch/lumabatch}
+tool=${LUMABATCH:-$root/build/tools/lumabatch/lumabatch}
 runs=${RUNS:-3}
 count=${PHOTOS:-40}
 
