@@ -13,7 +13,7 @@ About::About()
     add(Label1).withCaption("Pixelwain ").withFont({ "Palatino Linotype", 21.75, true, true });
     add(Label3).withCaption("Version : 1.2").withFont({ "Palatino Linotype", 12, true });
     add(Label2)
-        .withCaption("Made by the Pixelwain team")
+        .withCaption("By the Pixelwain team")
         .withFont({ "Palatino Linotype", 9.75, true });
     add(Label4)
         .withCaption(MakerWebAddress)
