@@ -13,13 +13,13 @@ start=1
 [ "${1:-}" = "--no-start" ] && start=0
 
 "$top/scripts/install-deps.sh"
-cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=Release
-cmake --build "$top/build" -j"$(nproc)"
+cmake -S "$top" -B "$top/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build "$top/build-release" -j"$(nproc)"
 
 mkdir -p "$prefix/drive_c/windows" "$prefix/dosdevices"
 [ -e "$prefix/dosdevices/c:" ] || ln -s ../drive_c "$prefix/dosdevices/c:"
 [ -e "$prefix/dosdevices/z:" ] || ln -s / "$prefix/dosdevices/z:"
-cmake --install "$top/build" --prefix "$prefix/drive_c" --strip
+cmake --install "$top/build-release" --prefix "$prefix/drive_c" --strip
 
 program="$prefix/drive_c/Program Files/Pixelwain/pixelwain"
 applications=${XDG_DATA_HOME:-$HOME/.local/share}/applications

@@ -12,9 +12,7 @@ About::About()
     , Label4("Label4", { 480, 2080, 3375, 375 }, 3) {
     add(Label1).withCaption("Pixelwain ").withFont({ "Palatino Linotype", 21.75, true, true });
     add(Label3).withCaption("Version : 1.2").withFont({ "Palatino Linotype", 12, true });
-    add(Label2)
-        .withCaption("By the Pixelwain team")
-        .withFont({ "Palatino Linotype", 9.75, true });
+    add(Label2).withCaption("By the Pixelwain team").withFont({ "Palatino Linotype", 9.75, true });
     add(Label4)
         .withCaption(MakerWebAddress)
         .withForeColor(LinkBlue)

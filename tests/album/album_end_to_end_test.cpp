@@ -172,8 +172,7 @@ TEST_F(AlbumFixture, AFailedWriteLeavesNoFileAndNoMessage) {
     EXPECT_EQ(toolkit.messages[0].prompt, "File is not there!   ");
 }
 
-TEST_F(AlbumFixture, AFailedWriteOverAnEarlierAlbumKeepsItAndClaimsNoSuccess)
-{
+TEST_F(AlbumFixture, AFailedWriteOverAnEarlierAlbumKeepsItAndClaimsNoSuccess) {
     listPhoto("a.jpg");
     const fs::path earlier = prefix.driveD() / "trip.exe";
     std::ofstream(earlier) << "the album of last summer";

@@ -262,8 +262,8 @@ Status PosixFileSystem::deleteFiles(const std::string& wildcard) {
     if (!dir) {
         const int failure = errno;
         if (failure == ENOENT || failure == ENOTDIR)
-            return Status::failure(
-                action + "folder " + inQuotes(folderPart) + " not found (" + folder->string() + ")");
+            return Status::failure(action + "folder " + inQuotes(folderPart) + " not found ("
+                + folder->string() + ")");
         return Status::failure(action + "cannot read folder " + inQuotes(folderPart) + ": "
             + describe(failure) + " (" + folder->string() + ")");
     }
