@@ -134,7 +134,7 @@ Status AlbumReader::open(const fs::path& albumFile, const std::string& shownName
     const std::string label = quotedPath(shownName.empty() ? albumFile.string() : shownName);
 
     fd_ = UniqueFd(::open(albumFile.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat info;
+    struct stat info { };
     if (!fd_.valid() || ::fstat(fd_.get(), &info) != 0)
         return Status::failure("cannot open " + label + ": " + errorText(errno));
     if (!S_ISREG(info.st_mode))
@@ -390,7 +390,7 @@ Status AlbumReader::extractAll(const fs::path& folder) {
         // Only plain files are ever replaced, so a link or folder planted under an entry's name
         // is neither followed nor removed.
         for (std::size_t i = 0; result && i < entries_.size(); ++i) {
-            struct stat existing;
+            struct stat existing { };
             if (::fstatat(folderFd.get(), entries_[i].name.c_str(), &existing, AT_SYMLINK_NOFOLLOW)
                     == 0
                 && !S_ISREG(existing.st_mode))

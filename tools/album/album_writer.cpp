@@ -164,7 +164,7 @@ private:
     std::uint64_t bufferStart_;
     std::uint64_t end_;
     std::vector<char> buffer_;
-    zip_error_t error_;
+    zip_error_t error_ {};
     std::string failure_;
 };
 
@@ -207,7 +207,7 @@ private:
             auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &error_);
             if (!st)
                 return -1;
-            struct stat info;
+            struct stat info { };
             if (::stat(path_.c_str(), &info) != 0)
                 return fail(ZIP_ER_READ);
             zip_stat_init(st);
@@ -244,7 +244,7 @@ private:
     fs::path path_;
     std::string* failure_;
     UniqueFd fd_;
-    zip_error_t error_;
+    zip_error_t error_ {};
 };
 
 struct ZipDiscard {
@@ -254,7 +254,7 @@ struct ZipDiscard {
 Status copyInto(int to, const fs::path& from, std::uint64_t at, std::uint64_t maxBytes,
     const char* what, std::uint64_t& length) {
     UniqueFd source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat info;
+    struct stat info { };
     if (!source.valid() || ::fstat(source.get(), &info) != 0)
         return Status::failure(std::string("cannot read the ") + what + " " + quotedPath(from)
             + ": " + errorText(errno));
@@ -311,7 +311,7 @@ Status writeArchive(const AlbumRecipe& recipe, int fd) {
         if (!source)
             return Status::failure(
                 "cannot add " + quotedPath(file.source) + ": " + zip_strerror(archive.get()));
-        reader.release(); // the source owns it now
+        static_cast<void>(reader.release()); // the source owns it now
         zip_int64_t index
             = zip_file_add(archive.get(), file.name.c_str(), source, ZIP_FL_ENC_GUESS);
         if (index < 0) {
@@ -340,7 +340,7 @@ Status writeArchive(const AlbumRecipe& recipe, int fd) {
                                                : zip_strerror(archive.get());
         return Status::failure(why);
     }
-    archive.release();
+    static_cast<void>(archive.release()); // closed above
     return Status::success();
 }
 

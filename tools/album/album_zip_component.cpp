@@ -41,7 +41,7 @@ Status AlbumZipComponent::setIcon(const std::string& iconPath) {
     std::optional<fs::path> icon = hostPath(iconPath, "icon", failure);
     if (!icon)
         return failure;
-    struct stat info;
+    struct stat info { };
     if (::stat(icon->c_str(), &info) != 0)
         return Status::failure("cannot use the icon \"" + iconPath + "\": " + errorText(errno));
     if (!S_ISREG(info.st_mode))

@@ -1,5 +1,6 @@
 #include "posix_file_system.h"
 
+#include "messages.h"
 #include "unique_fd.h"
 
 #include <array>
@@ -19,14 +20,6 @@ namespace fs = std::filesystem;
 namespace pxw::platform {
 
 namespace {
-
-std::string describe(int error) {
-    return std::generic_category().message(error);
-}
-
-std::string inQuotes(const std::string& text) {
-    return "\"" + text + "\"";
-}
 
 // The characters of a UTF-8 name, so that `?` stands for one character, not one byte.
 std::vector<std::string_view> charactersOf(std::string_view text) {
@@ -92,7 +85,7 @@ int copyContents(int source, int target) {
                 return errno;
             kernelCopy = false;
         }
-        std::array<char, 1 << 16> buffer;
+        std::array<char, 1 << 16> buffer {};
         ssize_t got = ::read(source, buffer.data(), buffer.size());
         if (got == 0)
             return 0;

@@ -1,5 +1,6 @@
 #include "posix_processes.h"
 
+#include "messages.h"
 #include "unique_fd.h"
 
 #include <algorithm>
@@ -19,21 +20,11 @@
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 
 namespace pxw::platform {
 
 namespace {
-
-std::string describe(int error) {
-    return std::generic_category().message(error);
-}
-
-std::string inQuotes(const std::string& text) {
-    return "\"" + text + "\"";
-}
 
 bool hasDriveLetter(std::string_view path) {
     return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
