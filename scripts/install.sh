@@ -13,7 +13,7 @@ start=1
 [ "${1:-}" = "--no-start" ] && start=0
 
 "$top/scripts/install-deps.sh"
-cmake -S "$top" -B "$top/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake -S "$top" -B "$top/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPXW_BUILD_TESTS=OFF
 cmake --build "$top/build-release" -j"$(nproc)"
 
 mkdir -p "$prefix/drive_c/windows" "$prefix/dosdevices"
