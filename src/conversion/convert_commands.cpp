@@ -92,7 +92,7 @@ void ConvertCommands::Command2_Click() {
         return;
     // A file that cannot be copied is left out; the tool converts the others.
     stageEntries(form_.FileList.entries(), workFolder, services_.files);
-    if (!detachedLaunch(services_.processes, quickCommandLine(form_)))
+    if (!services_.processes.startDetached(quickCommandLine(form_)))
         services_.toolkit.messageBox(
             "File is not there!   ", platform::MessageIcon::Information, "Warning");
 }

@@ -47,10 +47,6 @@ ToolRun waitedLaunch(
     return run;
 }
 
-platform::Status detachedLaunch(platform::Processes& processes, const std::string& commandLine) {
-    return processes.startDetached(commandLine);
-}
-
 bool ensureFolder(const std::string& folder, platform::Services& services) {
     if (services.files.folderExists(folder))
         return true;

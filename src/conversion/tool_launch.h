@@ -19,9 +19,6 @@ struct ToolRun {
 ToolRun waitedLaunch(
     ui::frmBackupFiles& form, platform::Services& services, const std::string& parameters);
 
-/// Starts a whole command line without waiting.
-platform::Status detachedLaunch(platform::Processes& processes, const std::string& commandLine);
-
 /// Makes sure the work folder exists. On failure the user has been told, naming the folder.
 bool ensureFolder(const std::string& folder, platform::Services& services);
 
