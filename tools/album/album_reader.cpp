@@ -135,7 +135,7 @@ Status AlbumReader::open(const fs::path& albumFile, const std::string& shownName
 
     fd_ = UniqueFd(::open(albumFile.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info { };
-    if (!fd_.valid() || ::fstat(fd_.get(), &info) != 0)
+    if (!fd_ || ::fstat(fd_.get(), &info) != 0)
         return Status::failure("cannot open " + label + ": " + errorText(errno));
     if (!S_ISREG(info.st_mode))
         return Status::failure(label + " is not a file");
@@ -320,7 +320,7 @@ Status AlbumReader::writeIcon(const fs::path& file) const {
     temporary += ".part";
     UniqueFd out(
         ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
-    if (!out.valid())
+    if (!out)
         return Status::failure(
             "cannot write the icon to " + quotedPath(file) + ": " + errorText(errno));
     bool written = writeFully(out.get(), bytes.data(), bytes.size(), 0);
@@ -352,7 +352,7 @@ Status AlbumReader::extractAll(const fs::path& folder) {
         return Status::failure(
             "cannot create the folder " + quotedPath(folder) + ": " + errorText(errno));
     UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folderFd.valid()) {
+    if (!folderFd) {
         int code = errno;
         if (createdFolder)
             ::rmdir(folder.c_str());

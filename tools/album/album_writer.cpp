@@ -255,7 +255,7 @@ Status copyInto(int to, const fs::path& from, std::uint64_t at, std::uint64_t ma
     const char* what, std::uint64_t& length) {
     UniqueFd source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info { };
-    if (!source.valid() || ::fstat(source.get(), &info) != 0)
+    if (!source || ::fstat(source.get(), &info) != 0)
         return Status::failure(std::string("cannot read the ") + what + " " + quotedPath(from)
             + ": " + errorText(errno));
     if (!S_ISREG(info.st_mode))

@@ -8,34 +8,6 @@
 
 namespace pxw::zip {
 
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-        reset();
-        fd_ = other.release();
-    }
-    return *this;
-}
-
-int UniqueFd::release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-}
-
-void UniqueFd::reset() {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
-}
-
-bool UniqueFd::close() {
-    if (fd_ < 0)
-        return true;
-    int result = ::close(fd_);
-    fd_ = -1;
-    return result == 0;
-}
-
 std::string errorText(int code) {
     return code == 0 ? "unexpected end of file" : std::strerror(code);
 }

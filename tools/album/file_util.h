@@ -2,6 +2,8 @@
 
 // Small POSIX helpers shared by the album writer and reader.
 
+#include "platform/posix/unique_fd.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -9,29 +11,7 @@
 
 namespace pxw::zip {
 
-/// Owns a file descriptor and closes it once.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd)
-        : fd_(fd) { }
-    UniqueFd(UniqueFd&& other) noexcept
-        : fd_(other.release()) { }
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() { reset(); }
-
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    int release();
-    void reset();
-    /// Closes now and reports whether the close succeeded (a late write error shows here).
-    bool close();
-
-private:
-    int fd_ = -1;
-};
+using platform::UniqueFd;
 
 /// The text of errno value `code`.
 std::string errorText(int code);

@@ -24,6 +24,13 @@ public:
     int get() const { return fd_; }
     explicit operator bool() const { return fd_ >= 0; }
     int release() { return std::exchange(fd_, -1); }
+    /// Closes now and reports whether the close succeeded (a late write error shows here).
+    bool close() {
+        if (fd_ < 0)
+            return true;
+        const int result = ::close(std::exchange(fd_, -1));
+        return result == 0;
+    }
     void reset(int fd = -1) {
         if (fd_ >= 0)
             ::close(fd_);
