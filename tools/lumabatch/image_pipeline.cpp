@@ -10,6 +10,9 @@
 #include <mutex>
 #include <vector>
 #include <vips/vips8>
+extern "C" {
+#include <vips/vector.h>
+}
 
 namespace fs = std::filesystem;
 using pxw::platform::Status;
@@ -220,6 +223,9 @@ void initImageLibraries(const char* programPath) {
             vips_error_exit("cannot start libvips");
         // Nothing is read twice in a batch, so caching would only hold on to memory.
         vips_cache_set_max(0);
+        // liborc frees its generated code without a lock; with several images in flight that
+        // crashed now and then. The plain C paths cost about 4% of a batch's time.
+        vips_vector_set_enabled(FALSE);
     });
 }
 
