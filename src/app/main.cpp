@@ -1,13 +1,13 @@
 // Pixelwain: start-up builds the window model, binds every reaction, binds the model to its
 // Qt view and runs the event loop. Exit and closing the window end the process at once.
 
-#include "album_zip_component.h"
 #include "app/program.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_processes.h"
 #include "platform/qt/qt_file_dialog.h"
 #include "platform/qt/qt_toolkit.h"
 #include "pxw_assets.h"
+#include "zip/album_zip_component.h"
 
 #include <QApplication>
 #include <filesystem>

@@ -1,8 +1,8 @@
 #include "album_command.h"
 
-#include "album_reader.h"
+#include "albumfile/album_reader.h"
 
-#include <cstdlib>
+#include <algorithm>
 
 namespace fs = std::filesystem;
 
@@ -11,19 +11,16 @@ namespace pxw::zip {
 namespace {
 
 constexpr const char* usageText
-    = "Usage: pxwalbum [--list | --extract FOLDER | --icon FILE | --help]\n"
+    = "Usage: pxwalbum [--list | --extract FOLDER [--overwrite] | --icon FILE | --help]\n"
       "Without an option, shows the album's images in a window.\n"
       "  --list            print the name of every image, one a line\n"
-      "  --extract FOLDER  write every image into FOLDER (created when missing)\n"
+      "  --extract FOLDER  write every image into FOLDER (created when missing); files already\n"
+      "                    there are kept, named, and the exit status is 3\n"
+      "  --overwrite       with --extract: replace files of the same names instead\n"
       "  --icon FILE       write the album's icon to FILE\n";
 
 AlbumCommand usageError(std::string message) {
     return { AlbumCommand::Kind::usageError, std::move(message) };
-}
-
-bool environmentSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
 }
 
 } // namespace
@@ -40,25 +37,32 @@ AlbumCommand parseAlbumCommand(const std::vector<std::string>& arguments) {
         { "--icon", AlbumCommand::Kind::icon, "a file" },
         { "--help", AlbumCommand::Kind::help, nullptr },
     };
-    if (arguments.empty())
-        return {};
+    std::vector<std::string> rest = arguments;
+    auto overwrite = std::find(rest.begin(), rest.end(), "--overwrite");
+    const bool overwriting = overwrite != rest.end();
+    if (overwriting)
+        rest.erase(overwrite);
+    if (rest.empty())
+        return overwriting ? usageError("--overwrite goes with --extract FOLDER") : AlbumCommand {};
     for (const Option& option : options) {
-        if (arguments[0] != option.name)
+        if (rest[0] != option.name)
             continue;
         std::size_t wanted = option.argumentName ? 2 : 1;
-        if (arguments.size() < wanted || (option.argumentName && arguments[1].empty()))
+        if (rest.size() < wanted || (option.argumentName && rest[1].empty()))
             return usageError(std::string(option.name) + " needs " + option.argumentName
                 + "; did you mean " + option.name + " "
                 + (option.kind == AlbumCommand::Kind::extract ? "FOLDER" : "FILE") + "?");
-        if (arguments.size() > wanted)
-            return usageError("unexpected argument \"" + arguments[wanted] + "\"");
-        return { option.kind, option.argumentName ? arguments[1] : std::string() };
+        if (rest.size() > wanted)
+            return usageError("unexpected argument \"" + rest[wanted] + "\"");
+        if (overwriting && option.kind != AlbumCommand::Kind::extract)
+            return usageError("--overwrite goes with --extract FOLDER");
+        return { option.kind, option.argumentName ? rest[1] : std::string(), overwriting };
     }
-    return usageError("unknown option \"" + arguments[0] + "\"");
+    return usageError("unknown option \"" + rest[0] + "\"");
 }
 
-int runAlbumCommand(
-    const AlbumCommand& command, const fs::path& albumFile, std::ostream& out, std::ostream& err) {
+int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std::ostream& out,
+    std::ostream& err, const std::string& noDisplay) {
     using Kind = AlbumCommand::Kind;
     if (command.kind == Kind::help) {
         out << usageText;
@@ -83,15 +87,29 @@ int runAlbumCommand(
         if (!out)
             done = Status::failure("cannot print the list");
         break;
-    case Kind::extract:
-        done = album.extractAll(command.argument);
+    case Kind::extract: {
+        const ClashAnswer answer = command.overwrite ? ClashAnswer::replace : ClashAnswer::keep;
+        ExtractReport report
+            = album.extractAll(command.argument, [answer](const std::string&) { return answer; });
+        if (!report.status) {
+            done = report.status;
+            break;
+        }
+        for (const std::string& name : report.kept)
+            err << "pxwalbum: kept " << quotedPath(fs::path(command.argument) / name)
+                << ", which was there already\n";
+        if (!report.kept.empty()) {
+            err << "pxwalbum: " << report.kept.size() << " of " << album.entries().size()
+                << " images not written; --overwrite replaces those files\n";
+            return albumExitKept;
+        }
         break;
+    }
     case Kind::icon:
         done = album.writeIcon(command.argument);
         break;
     default:
-        err << "pxwalbum: no display to show the album on; use --list, --extract FOLDER or --icon "
-               "FILE\n";
+        err << "pxwalbum: " << noDisplay << "; use --list, --extract FOLDER or --icon FILE\n";
         return albumExitUsage;
     }
     if (!done) {
@@ -109,11 +127,6 @@ fs::path albumShownPath(const fs::path& albumFile) {
     std::error_code error;
     fs::path real = albumFile == ownAlbumFile() ? fs::read_symlink(albumFile, error) : albumFile;
     return error ? albumFile : real;
-}
-
-bool displayAvailable() {
-    return environmentSet("DISPLAY") || environmentSet("WAYLAND_DISPLAY")
-        || environmentSet("QT_QPA_PLATFORM");
 }
 
 } // namespace pxw::zip

@@ -13,30 +13,30 @@ namespace pxw::zip {
 enum AlbumExitCode : int {
     albumExitOk = 0,
     albumExitFailed = 1, // no album, a damaged or refused album, a file that cannot be written
-    albumExitUsage = 2,
+    albumExitUsage = 2, // a wrong command line, or no display for the window
+    albumExitKept = 3, // --extract found files of the images' names and kept them
 };
 
 struct AlbumCommand {
     enum class Kind { view, list, extract, icon, help, usageError };
     Kind kind = Kind::view;
     std::string argument; // the folder or file; the message for a usage error
+    bool overwrite = false; // --extract replaces files of the same names
 };
 
 /// Reads the arguments after the program name.
 AlbumCommand parseAlbumCommand(const std::vector<std::string>& arguments);
 
 /// Runs every command but a view with a display: the view without one only checks the album
-/// and explains that it needs a display. Returns the exit status.
+/// and says `noDisplay`. Returns the exit status.
 int runAlbumCommand(const AlbumCommand& command, const std::filesystem::path& albumFile,
-    std::ostream& out, std::ostream& err);
+    std::ostream& out, std::ostream& err,
+    const std::string& noDisplay = "no display to show the album on");
 
 /// The running program's own file, which is the album.
 std::filesystem::path ownAlbumFile();
 
 /// The path to show for an album file (the real file behind /proc/self/exe).
 std::filesystem::path albumShownPath(const std::filesystem::path& albumFile);
-
-/// Whether a window can be shown (an X or Wayland display, or a Qt platform named outright).
-bool displayAvailable();
 
 } // namespace pxw::zip

@@ -2,29 +2,42 @@
 // own file.
 
 #include "album_command.h"
-#include "album_viewer.h"
+#include "album_window.h"
 
-#include <QApplication>
-#include <QMessageBox>
+#include <FL/Fl.H>
+#include <FL/fl_ask.H>
+#include <FL/x.H>
+#include <cstdlib>
 #include <iostream>
 
 int main(int argc, char** argv) {
     using namespace pxw::zip;
     const AlbumCommand command = parseAlbumCommand(std::vector<std::string>(argv + 1, argv + argc));
     const std::filesystem::path self = ownAlbumFile();
-    if (command.kind != AlbumCommand::Kind::view || !displayAvailable())
+    if (command.kind != AlbumCommand::Kind::view)
         return runAlbumCommand(command, self, std::cout, std::cerr);
 
-    QApplication application(argc, argv);
-    const std::filesystem::path shown = albumShownPath(self);
-    const QString name = QString::fromStdString(shown.filename().string());
+    // FLTK would end the program with its own message when there is no display; this way the
+    // album is still checked, and the message says what to do instead.
+    const char* displayName = std::getenv("DISPLAY");
+    Display* display = displayName && *displayName ? XOpenDisplay(nullptr) : nullptr;
+    if (!display)
+        return runAlbumCommand(command, self, std::cout, std::cerr,
+            displayName && *displayName
+                ? "cannot open the display \"" + std::string(displayName) + "\""
+                : "no display to show the album on");
+    fl_open_display(display);
+    Fl::scheme("gtk+");
+
+    const std::string name = albumShownPath(self).filename().string();
+    FltkDialogs dialogs(name);
     AlbumReader album;
-    if (Status opened = album.open(self, shown.string()); !opened) {
+    if (auto opened = album.open(self, albumShownPath(self).string()); !opened) {
         std::cerr << "pxwalbum: " << opened.message() << '\n';
-        QMessageBox::warning(nullptr, name, QString::fromStdString(opened.message()));
+        dialogs.tell(opened.message(), true);
         return albumExitFailed;
     }
-    AlbumViewer viewer(album, name);
-    viewer.show();
-    return application.exec();
+    AlbumWindow window(album, name, dialogs);
+    window.show();
+    return Fl::run();
 }

@@ -1,7 +1,7 @@
-#include "album_writer.h"
+#include "zip/album_writer.h"
 
-#include "album_format.h"
-#include "file_util.h"
+#include "albumfile/album_format.h"
+#include "albumfile/file_util.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "album_writer.h"
+#include "zip/album_writer.h"
 #include "platform/windows_path.h"
 #include "platform/zip_component.h"
 
@@ -11,7 +11,7 @@
 
 namespace pxw::zip {
 
-/// The zip component on libzip: writes albums (the album program, the icon, the images in a
+/// The zip component: writes albums with libzip (the album program, the icon, the images in a
 /// zip archive) at Windows-style paths mapped through the drive table. The option operations
 /// are accepted and have no effect.
 class AlbumZipComponent final : public platform::ZipComponent {

@@ -1,6 +1,6 @@
-#include "album_zip_component.h"
+#include "zip/album_zip_component.h"
 
-#include "file_util.h"
+#include "albumfile/file_util.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "file_util.h"
+#include "albumfile/file_util.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
-#include "album_format.h"
+#include "albumfile/album_format.h"
 
-#include "file_util.h"
+#include "albumfile/file_util.h"
 
 #include <algorithm>
 #include <charconv>
@@ -15,13 +15,6 @@ constexpr std::string_view commentMiddle = " length=";
 
 constexpr std::size_t endRecordSize = 22;
 constexpr std::size_t maxCommentSize = 0xFFFF;
-
-std::uint32_t little16(const unsigned char* p) {
-    return p[0] | (p[1] << 8);
-}
-std::uint32_t little32(const unsigned char* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 // Reads a decimal number that fills `text` exactly.
 std::optional<std::uint64_t> wholeNumber(std::string_view text) {

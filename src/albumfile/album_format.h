@@ -23,6 +23,14 @@ struct AlbumLimits {
     std::uint64_t maxIconBytes = std::uint64_t { 16 } << 20;
 };
 
+/// Little-endian numbers of the zip records.
+inline std::uint32_t little16(const unsigned char* p) {
+    return p[0] | (p[1] << 8);
+}
+inline std::uint32_t little32(const unsigned char* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
 /// Albums never need zip64 records: an album stays below 4 GiB and 65535 entries.
 inline constexpr std::uint64_t maxAlbumBytes = 0xFFFFFFFFu - 0x10000u;
 inline constexpr std::uint64_t maxAlbumEntries = 0xFFFFu;

@@ -1,7 +1,7 @@
 // Writes one album from a folder through the zip component, the way the album build does, for
 // timing against other archivers: pxwzip-bench ALBUM_PROGRAM ICON FOLDER ALBUM (host paths).
 
-#include "album_zip_component.h"
+#include "zip/album_zip_component.h"
 
 #include <iostream>
 

@@ -31,8 +31,8 @@ struct AlbumRecipe {
 Status collectFolderFiles(const std::filesystem::path& folder, std::vector<AlbumFile>& files);
 
 /// Writes the album at `destination`. The album is written under a temporary name in the same
-/// folder and renamed into place, so a failed write leaves no new file; an earlier file at
-/// `destination` is removed on failure too, so that no file there means no album was written.
+/// folder and renamed into place, so a failed write leaves no new file and an earlier file at
+/// `destination` as it was.
 /// Files are stored as they are: images are compressed already.
 Status writeAlbum(const AlbumRecipe& recipe, const std::filesystem::path& destination);
 

@@ -1,0 +1,471 @@
+#include "albumfile/album_reader.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <random>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+namespace fs = std::filesystem;
+
+namespace pxw::zip {
+
+namespace {
+
+constexpr std::size_t maxNameLength = 255;
+constexpr std::size_t chunkSize = std::size_t { 64 } << 10;
+
+std::string entryLabel(const std::string& name) {
+    return "the entry \"" + name + "\"";
+}
+
+// A temporary folder that removes itself and the files in it unless emptied and kept.
+class ScratchFolder {
+public:
+    ScratchFolder() = default;
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    ~ScratchFolder() { removeAll(); }
+
+    Status create(int parentFd, const fs::path& parentPath) {
+        std::random_device random;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            char name[32];
+            std::snprintf(name, sizeof name, ".pxwalbum-%08x", static_cast<unsigned>(random()));
+            if (::mkdirat(parentFd, name, 0700) == 0) {
+                int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                if (fd < 0) {
+                    ::unlinkat(parentFd, name, AT_REMOVEDIR);
+                    break;
+                }
+                parentFd_ = parentFd;
+                name_ = name;
+                fd_ = UniqueFd(fd);
+                return Status::success();
+            }
+            if (errno != EEXIST)
+                break;
+        }
+        return Status::failure(
+            "cannot create a folder in " + quotedPath(parentPath) + ": " + errorText(errno));
+    }
+
+    int fd() const { return fd_.get(); }
+    void track(const std::string& file) { files_.push_back(file); }
+    void untrack() { files_.clear(); }
+
+    void removeAll() {
+        if (name_.empty())
+            return;
+        for (const std::string& file : files_)
+            ::unlinkat(fd_.get(), file.c_str(), 0);
+        fd_.reset();
+        ::unlinkat(parentFd_, name_.c_str(), AT_REMOVEDIR);
+        name_.clear();
+    }
+
+private:
+    int parentFd_ = -1;
+    std::string name_;
+    UniqueFd fd_;
+    std::vector<std::string> files_;
+};
+
+Status refuseEntry(const std::string& name, const std::string& why) {
+    return Status::failure(entryLabel(name) + " " + why);
+}
+
+} // namespace
+
+std::optional<std::string> refusedEntryName(std::string_view name) {
+    if (name.empty())
+        return "has an empty name";
+    if (name.size() > maxNameLength)
+        return "has a name longer than " + std::to_string(maxNameLength) + " bytes";
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7f)
+            return "has a control character in its name";
+    }
+    // Any `..` step, with either separator, would climb out of the folder.
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t stop = name.find_first_of("/\\", start);
+        std::string_view part = name.substr(
+            start, stop == std::string_view::npos ? std::string_view::npos : stop - start);
+        if (part == "..")
+            return "leads out of the folder (\"..\")";
+        if (stop == std::string_view::npos)
+            break;
+        start = stop + 1;
+    }
+    if (name.front() == '/')
+        return "has an absolute path";
+    if (name.size() >= 2 && name[1] == ':')
+        return "names a drive";
+    if (name.find('\\') != std::string_view::npos)
+        return "has a backslash in its name";
+    if (name.back() == '/')
+        return "is a folder";
+    if (name.find('/') != std::string_view::npos)
+        return "lies in a subfolder";
+    if (name == ".")
+        return "has the name \".\"";
+    return std::nullopt;
+}
+
+std::string keepBothName(const std::string& name, int number) {
+    const std::string suffix = " (" + std::to_string(number) + ")";
+    std::size_t dot = name.rfind('.');
+    // A leading dot starts a hidden name, not an extension; an extension too long to keep
+    // beside the number is shortened with the rest.
+    if (dot == 0 || dot == std::string::npos || name.size() - dot + suffix.size() >= maxNameLength)
+        dot = name.size();
+    std::string stem = name.substr(0, dot);
+    const std::string extension = name.substr(dot);
+    const std::size_t room = maxNameLength - suffix.size() - extension.size();
+    if (stem.size() > room) {
+        std::size_t cut = room;
+        while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80)
+            --cut;
+        stem.resize(cut);
+    }
+    return stem + suffix + extension;
+}
+
+AlbumReader::AlbumReader(AlbumLimits limits)
+    : limits_(limits) {
+}
+
+Status AlbumReader::open(const fs::path& albumFile, const std::string& shownName) {
+    entries_.clear();
+    path_ = albumFile;
+    const std::string label = quotedPath(shownName.empty() ? albumFile.string() : shownName);
+
+    fd_ = UniqueFd(::open(albumFile.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info { };
+    if (!fd_ || ::fstat(fd_.get(), &info) != 0)
+        return Status::failure("cannot open " + label + ": " + errorText(errno));
+    if (!S_ISREG(info.st_mode))
+        return Status::failure(label + " is not a file");
+    const auto fileSize = static_cast<std::uint64_t>(info.st_size);
+
+    std::string why;
+    std::optional<ArchiveEnd> end = findArchiveEnd(fd_.get(), fileSize, &why);
+    if (!end)
+        return Status::failure(label + " holds no album: " + why
+            + " (it is not an album, or the album is truncated or damaged)");
+    std::optional<IconPlace> icon = parseIconComment(end->comment);
+    if (!icon)
+        return Status::failure(
+            label + " holds no album: its archive does not record an album icon");
+    if (icon->length > limits_.maxIconBytes || icon->offset > end->directoryOffset
+        || icon->length > end->directoryOffset - icon->offset)
+        return Status::failure(
+            "the album " + label + " is damaged: its icon lies outside the file");
+    icon_ = *icon;
+
+    if (Status read = readDirectory(*end, fileSize); !read) {
+        entries_.clear();
+        return Status::failure("the album " + label + " is refused: " + read.message());
+    }
+    return Status::success();
+}
+
+Status AlbumReader::readDirectory(const ArchiveEnd& end, std::uint64_t fileSize) {
+    constexpr std::uint32_t centralSignature = 0x02014b50u, localSignature = 0x04034b50u;
+    constexpr std::size_t centralSize = 46, localSize = 30;
+    constexpr std::uint32_t encrypted = 0x0001, sizesAfterData = 0x0008, strongEncryption = 0x0040;
+    constexpr std::uint32_t unixSystem = 3, dosFolder = 0x10;
+    if (end.directorySize > fileSize)
+        return Status::failure("its directory is larger than the file");
+    std::string directory(static_cast<std::size_t>(end.directorySize), '\0');
+    if (!readFully(fd_.get(), directory.data(), directory.size(), end.directoryOffset))
+        return Status::failure("its directory cannot be read: " + errorText(errno));
+    const auto* bytes = reinterpret_cast<const unsigned char*>(directory.data());
+
+    std::set<std::string, std::less<>> names;
+    std::size_t at = 0;
+    // Each entry must start exactly where the one before it ends, the first right after the
+    // icon, and the last must end where the directory starts.
+    std::uint64_t expectedOffset = icon_.offset + icon_.length;
+    for (std::uint32_t i = 0; i < end.entryCount; ++i) {
+        const std::string number = "entry " + std::to_string(i + 1);
+        if (directory.size() - at < centralSize || little32(bytes + at) != centralSignature)
+            return Status::failure(number + " of its directory is damaged");
+        const unsigned char* header = bytes + at;
+        const std::size_t nameLength = little16(header + 28);
+        const std::size_t tailLength = nameLength + little16(header + 30) + little16(header + 32);
+        if (directory.size() - at - centralSize < tailLength)
+            return Status::failure(number + " of its directory is damaged");
+        std::string name(directory, at + centralSize, nameLength);
+        at += centralSize + tailLength;
+
+        if (auto why = refusedEntryName(name))
+            return refuseEntry(name, *why);
+        if (!names.insert(name).second)
+            return refuseEntry(name, "occurs twice");
+        const std::uint32_t system = little16(header + 4) >> 8;
+        const std::uint32_t attributes = little32(header + 38);
+        const auto type = static_cast<mode_t>((attributes >> 16) & S_IFMT);
+        if (system == unixSystem && type == S_IFLNK)
+            return refuseEntry(name, "is a symbolic link");
+        if (system == unixSystem && type != 0 && type != S_IFREG)
+            return refuseEntry(name, "is not a plain file");
+        if (system == 0 && (attributes & dosFolder))
+            return refuseEntry(name, "is a folder");
+        const std::uint32_t flags = little16(header + 8);
+        if (flags & (encrypted | strongEncryption))
+            return refuseEntry(name, "is encrypted");
+        if (little16(header + 10) != 0)
+            return refuseEntry(name, "uses a compression method albums do not use");
+        const std::uint64_t size = little32(header + 24);
+        if (size > limits_.maxEntryBytes)
+            return refuseEntry(name,
+                "claims " + std::to_string(size) + " bytes, more than the "
+                    + std::to_string(limits_.maxEntryBytes) + " an album entry may hold");
+        if (little32(header + 20) != size)
+            return refuseEntry(name, "is stored with two different sizes");
+        if ((flags & sizesAfterData) || little16(header + 34) != 0)
+            return refuseEntry(name, "is not laid out the way albums are");
+
+        const std::uint64_t localOffset = little32(header + 42);
+        if (localOffset != expectedOffset)
+            return refuseEntry(name, "does not start where the entry before it ends");
+        unsigned char local[localSize];
+        std::string localName(nameLength, '\0');
+        if (end.directoryOffset - localOffset < localSize + nameLength
+            || !readFully(fd_.get(), local, localSize, localOffset)
+            || !readFully(fd_.get(), localName.data(), nameLength, localOffset + localSize))
+            return refuseEntry(name, "lies outside the file");
+        if (little32(local) != localSignature || little16(local + 8) != 0
+            || little32(local + 14) != little32(header + 16) || little32(local + 18) != size
+            || little32(local + 22) != size || little16(local + 26) != nameLength
+            || localName != name)
+            return refuseEntry(name, "has a header that does not match the directory");
+        const std::uint64_t dataOffset = localOffset + localSize + nameLength + little16(local + 28);
+        if (dataOffset > end.directoryOffset || end.directoryOffset - dataOffset < size)
+            return refuseEntry(name, "lies outside the file");
+        entries_.push_back({ std::move(name), size, little32(header + 16), dataOffset });
+        expectedOffset = dataOffset + size;
+    }
+    if (at != directory.size() || expectedOffset != end.directoryOffset)
+        return Status::failure("its directory does not account for the whole archive");
+    return Status::success();
+}
+
+Status AlbumReader::readIcon(std::string& bytes) const {
+    bytes.assign(static_cast<std::size_t>(icon_.length), '\0');
+    if (!readFully(fd_.get(), bytes.data(), bytes.size(), icon_.offset))
+        return Status::failure("cannot read the icon of the album: " + errorText(errno));
+    return Status::success();
+}
+
+Status AlbumReader::streamEntry(std::size_t position,
+    const std::function<Status(const char*, std::size_t)>& consume) const {
+    if (position >= entries_.size())
+        return Status::failure("no such entry in the album");
+    const AlbumEntry& entry = entries_[position];
+    std::vector<char> chunk(static_cast<std::size_t>(std::min<std::uint64_t>(chunkSize, entry.size)));
+    uLong crc = crc32(0, nullptr, 0);
+    for (std::uint64_t done = 0; done < entry.size;) {
+        const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), entry.size - done));
+        if (!readFully(fd_.get(), chunk.data(), length, entry.dataOffset + done))
+            return refuseEntry(entry.name, "cannot be read: " + errorText(errno));
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(chunk.data()), static_cast<uInt>(length));
+        if (Status consumed = consume(chunk.data(), length); !consumed)
+            return consumed;
+        done += length;
+    }
+    if (crc != entry.crc)
+        return refuseEntry(entry.name, "is damaged: its CRC does not match its bytes");
+    return Status::success();
+}
+
+Status AlbumReader::readEntry(std::size_t position, std::string& bytes) const {
+    bytes.clear();
+    if (position < entries_.size())
+        bytes.reserve(static_cast<std::size_t>(entries_[position].size));
+    return streamEntry(position, [&](const char* data, std::size_t length) {
+        bytes.append(data, length);
+        return Status::success();
+    });
+}
+
+Status AlbumReader::writeIcon(const fs::path& file) const {
+    std::string bytes;
+    if (Status read = readIcon(bytes); !read)
+        return read;
+    fs::path temporary = file;
+    temporary += ".part";
+    UniqueFd out(
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
+    if (!out)
+        return Status::failure(
+            "cannot write the icon to " + quotedPath(file) + ": " + errorText(errno));
+    bool written = writeFully(out.get(), bytes.data(), bytes.size(), 0);
+    int code = errno;
+    if (written && !out.close()) {
+        written = false;
+        code = errno;
+    }
+    if (written && ::rename(temporary.c_str(), file.c_str()) != 0) {
+        written = false;
+        code = errno;
+    }
+    if (!written) {
+        out.reset();
+        ::unlink(temporary.c_str());
+        return Status::failure(
+            "cannot write the icon to " + quotedPath(file) + ": " + errorText(code));
+    }
+    return Status::success();
+}
+
+namespace {
+
+// Where one entry goes, decided before anything is written.
+struct Placement {
+    std::size_t entry = 0;
+    std::string target;
+    bool replaces = false;
+};
+
+bool nameTaken(int folderFd, const std::string& name) {
+    struct stat existing { };
+    return ::fstatat(folderFd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT;
+}
+
+// Moves a finished file into place; without `replace`, a file that took the name meanwhile
+// stays as it is.
+bool moveInto(int fromFd, const std::string& from, int toFd, const std::string& to, bool replace) {
+    if (replace)
+        return ::renameat(fromFd, from.c_str(), toFd, to.c_str()) == 0;
+    if (::renameat2(fromFd, from.c_str(), toFd, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // File systems without RENAME_NOREPLACE: a hard link fails on an existing name just as well.
+    if (::linkat(fromFd, from.c_str(), toFd, to.c_str(), 0) != 0)
+        return false;
+    ::unlinkat(fromFd, from.c_str(), 0);
+    return true;
+}
+
+} // namespace
+
+ExtractReport AlbumReader::extractAll(const fs::path& folder, const ClashQuestion& ask) {
+    ExtractReport report;
+    auto fail = [&](Status why) {
+        report.status = std::move(why);
+        report.written.clear();
+        report.renamed = 0;
+        return report;
+    };
+    if (!fd_)
+        return fail(Status::failure("no album is open"));
+    bool createdFolder = false;
+    if (::mkdir(folder.c_str(), 0777) == 0)
+        createdFolder = true;
+    else if (errno != EEXIST)
+        return fail(Status::failure(
+            "cannot create the folder " + quotedPath(folder) + ": " + errorText(errno)));
+    UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folderFd) {
+        int code = errno;
+        if (createdFolder)
+            ::rmdir(folder.c_str());
+        return fail(Status::failure(
+            "cannot open the folder " + quotedPath(folder) + ": " + errorText(code)));
+    }
+
+    // Every clash is settled first: a question after half the images were written would leave
+    // the folder half done when the answer is Cancel.
+    std::vector<Placement> placements;
+    std::set<std::string, std::less<>> planned;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const std::string& name = entries_[i].name;
+        Placement placement { i, name, false };
+        if (nameTaken(folderFd.get(), name)) {
+            switch (ask(name)) {
+            case ClashAnswer::cancel:
+                report.cancelled = true;
+                return report;
+            case ClashAnswer::keep:
+                report.kept.push_back(name);
+                continue;
+            case ClashAnswer::replace: {
+                struct stat existing { };
+                if (::fstatat(folderFd.get(), name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0
+                    || !S_ISREG(existing.st_mode))
+                    return fail(Status::failure(
+                        quotedPath(folder / name) + " exists and is not a plain file"));
+                placement.replaces = true;
+                break;
+            }
+            case ClashAnswer::keepBoth:
+                for (int number = 2;; ++number) {
+                    placement.target = keepBothName(name, number);
+                    if (!planned.contains(placement.target)
+                        && !nameTaken(folderFd.get(), placement.target))
+                        break;
+                }
+                break;
+            }
+        }
+        planned.insert(placement.target);
+        placements.push_back(std::move(placement));
+    }
+
+    {
+        ScratchFolder scratch;
+        report.status = placements.empty() ? Status::success()
+                                           : scratch.create(folderFd.get(), folder);
+        for (const Placement& placement : placements) {
+            if (!report.status)
+                break;
+            const std::string& name = entries_[placement.entry].name;
+            int fd = ::openat(scratch.fd(), name.c_str(),
+                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+            if (fd < 0) {
+                report.status = Status::failure(
+                    "cannot create " + quotedPath(folder / name) + ": " + errorText(errno));
+                break;
+            }
+            scratch.track(name);
+            UniqueFd out(fd);
+            std::uint64_t offset = 0;
+            report.status = streamEntry(placement.entry, [&](const char* data, std::size_t length) {
+                if (!writeFully(out.get(), data, length, offset))
+                    return Status::failure(
+                        "cannot write " + quotedPath(folder / name) + ": " + errorText(errno));
+                offset += length;
+                return Status::success();
+            });
+            if (report.status && !out.close())
+                report.status = Status::failure(
+                    "cannot write " + quotedPath(folder / name) + ": " + errorText(errno));
+        }
+        for (const Placement& placement : placements) {
+            if (!report.status)
+                break;
+            if (!moveInto(scratch.fd(), entries_[placement.entry].name, folderFd.get(),
+                    placement.target, placement.replaces))
+                report.status = Status::failure("cannot move " + quotedPath(folder / placement.target)
+                    + " into place: " + errorText(errno));
+            else {
+                report.written.push_back(placement.target);
+                report.renamed += placement.target != entries_[placement.entry].name ? 1 : 0;
+            }
+        }
+        if (report.status)
+            scratch.untrack();
+    }
+    if (!report.status && createdFolder && report.written.empty())
+        ::rmdir(folder.c_str());
+    return report;
+}
+
+} // namespace pxw::zip

@@ -1,0 +1,159 @@
+#include "picture.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <jpeglib.h>
+
+namespace pxw::zip {
+
+namespace {
+
+// libjpeg reports a fatal error by calling error_exit, which must not return: it jumps back
+// to decodeJpeg, which gives up on the image.
+struct JpegError {
+    jpeg_error_mgr manager {};
+    std::jmp_buf back {};
+    char message[JMSG_LENGTH_MAX] {};
+};
+
+[[noreturn]] void jumpBack(j_common_ptr info) {
+    auto* error = reinterpret_cast<JpegError*>(info->err);
+    (*info->err->format_message)(info, error->message);
+    std::longjmp(error->back, 1);
+}
+
+void ignoreWarning(j_common_ptr) { }
+
+// Averages 2x2 blocks.
+Picture halved(const Picture& from) {
+    Picture to { from.width / 2, from.height / 2, from.channels, {} };
+    to.pixels.resize(static_cast<std::size_t>(to.width) * to.height * to.channels);
+    const std::size_t stride = static_cast<std::size_t>(from.width) * from.channels;
+    unsigned char* out = to.pixels.data();
+    for (int y = 0; y < to.height; ++y) {
+        const unsigned char* top = from.pixels.data() + stride * (2 * y);
+        const unsigned char* bottom = top + stride;
+        for (int x = 0; x < to.width; ++x) {
+            for (int c = 0; c < from.channels; ++c) {
+                const std::size_t left = static_cast<std::size_t>(2 * x) * from.channels + c;
+                const std::size_t right = left + from.channels;
+                *out++ = static_cast<unsigned char>(
+                    (top[left] + top[right] + bottom[left] + bottom[right] + 2) / 4);
+            }
+        }
+    }
+    return to;
+}
+
+} // namespace
+
+Size fittedSize(int width, int height, int boxWidth, int boxHeight) {
+    if (width <= 0 || height <= 0 || boxWidth <= 0 || boxHeight <= 0)
+        return {};
+    // Fit the width, unless that makes the image too tall (compared without rounding).
+    if (std::int64_t { boxWidth } * height <= std::int64_t { boxHeight } * width)
+        return { boxWidth,
+            std::max(1, static_cast<int>(std::int64_t { height } * boxWidth / width)) };
+    return { std::max(1, static_cast<int>(std::int64_t { width } * boxHeight / height)),
+        boxHeight };
+}
+
+Picture decodeJpeg(std::string_view bytes, int boxWidth, int boxHeight, std::string* error,
+    std::uint64_t maxPixels) {
+    Picture picture;
+    jpeg_decompress_struct info {};
+    JpegError failure;
+    info.err = jpeg_std_error(&failure.manager);
+    failure.manager.error_exit = jumpBack;
+    failure.manager.output_message = ignoreWarning;
+    // Nothing with a destructor is made between here and the last jump.
+    if (setjmp(failure.back) != 0) {
+        jpeg_destroy_decompress(&info);
+        if (error)
+            *error = failure.message;
+        return {};
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()),
+        static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&info, TRUE);
+    if (std::uint64_t { info.image_width } * info.image_height > maxPixels) {
+        if (error)
+            *error = "it is too large (" + std::to_string(info.image_width) + "x"
+                + std::to_string(info.image_height) + ")";
+        jpeg_destroy_decompress(&info);
+        return {};
+    }
+    const Size shown = fittedSize(static_cast<int>(info.image_width),
+        static_cast<int>(info.image_height), boxWidth, boxHeight);
+    info.scale_denom = 8;
+    info.scale_num = 8;
+    while (info.scale_num > 1
+        && std::uint64_t { info.image_width } * (info.scale_num - 1)
+            >= std::uint64_t { static_cast<unsigned>(shown.width) } * 8)
+        --info.scale_num;
+    info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&info);
+    picture.width = static_cast<int>(info.output_width);
+    picture.height = static_cast<int>(info.output_height);
+    picture.pixels.resize(static_cast<std::size_t>(picture.width) * picture.height * 3);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = picture.pixels.data()
+            + static_cast<std::size_t>(info.output_scanline) * picture.width * 3;
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return picture;
+}
+
+Picture scaled(const Picture& picture, Size size) {
+    if (picture.empty() || size.width <= 0 || size.height <= 0)
+        return {};
+    const Picture* from = &picture;
+    Picture smaller;
+    while (from->width >= 2 * size.width && from->height >= 2 * size.height) {
+        smaller = halved(*from);
+        from = &smaller;
+    }
+    const int channels = from->channels;
+    Picture to { size.width, size.height, channels, {} };
+    to.pixels.resize(static_cast<std::size_t>(size.width) * size.height * channels);
+    // Pixel centres of the result mapped onto the source, clamped at the edges; 8 bits of
+    // fraction.
+    auto sample = [](int at, int toLength, int fromLength, int& first, int& weight) {
+        int position = static_cast<int>(
+            ((2 * std::int64_t { at } + 1) * fromLength * 256) / (2 * std::int64_t { toLength })
+            - 128);
+        position = std::clamp(position, 0, (fromLength - 1) * 256);
+        first = position >> 8;
+        weight = position & 0xFF;
+    };
+    std::vector<int> columns(static_cast<std::size_t>(size.width) * 2);
+    for (int x = 0; x < size.width; ++x)
+        sample(x, size.width, from->width, columns[2 * x], columns[2 * x + 1]);
+    const std::size_t stride = static_cast<std::size_t>(from->width) * channels;
+    unsigned char* out = to.pixels.data();
+    for (int y = 0; y < size.height; ++y) {
+        int row = 0, rowWeight = 0;
+        sample(y, size.height, from->height, row, rowWeight);
+        const unsigned char* top = from->pixels.data() + stride * row;
+        const unsigned char* bottom = row + 1 < from->height ? top + stride : top;
+        for (int x = 0; x < size.width; ++x) {
+            const int column = columns[2 * x], columnWeight = columns[2 * x + 1];
+            const std::size_t left = static_cast<std::size_t>(column) * channels;
+            const std::size_t right = column + 1 < from->width ? left + channels : left;
+            for (int c = 0; c < channels; ++c) {
+                const int upper = top[left + c] * (256 - columnWeight) + top[right + c] * columnWeight;
+                const int lower
+                    = bottom[left + c] * (256 - columnWeight) + bottom[right + c] * columnWeight;
+                *out++ = static_cast<unsigned char>(
+                    (upper * (256 - rowWeight) + lower * rowWeight + (1 << 15)) >> 16);
+            }
+        }
+    }
+    return to;
+}
+
+} // namespace pxw::zip
