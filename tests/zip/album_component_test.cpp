@@ -1,5 +1,5 @@
-#include "album_reader.h"
-#include "album_zip_component.h"
+#include "albumfile/album_reader.h"
+#include "zip/album_zip_component.h"
 #include "test_support.h"
 
 #include <algorithm>
@@ -106,6 +106,7 @@ TEST_F(ZipComponentTest, WritesAnExecutableAlbumThatZipToolsRead) {
     }
     EXPECT_EQ(info2.out.find("hidden.jpg"), std::string::npos);
 
+    // libzip, which the album program does without, reads the same archive.
     int error = 0;
     zip_t* archive = zip_open(album.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
     ASSERT_NE(archive, nullptr) << error;
@@ -140,9 +141,16 @@ TEST_F(ZipComponentTest, WrittenAlbumListsExtractsAndGivesBackItsIcon) {
     for (const auto& [name, bytes] : photos)
         EXPECT_EQ(readFile(out / name), bytes) << name;
 
-    // A second extraction replaces the files and leaves nothing else behind.
+    // A second extraction keeps the user's file and names it; --overwrite replaces it.
     writeFile(out / "img001.jpg", "changed");
-    EXPECT_EQ(run({ album, "--extract", out.string() }, true).exitCode, 0);
+    fs::remove(out / "img002.jpg");
+    RunResult again = run({ album, "--extract", out.string() }, true);
+    EXPECT_EQ(again.exitCode, 3);
+    EXPECT_NE(again.err.find("kept \"" + (out / "img001.jpg").string() + "\""), std::string::npos)
+        << again.err;
+    EXPECT_EQ(readFile(out / "img001.jpg"), "changed");
+    EXPECT_EQ(readFile(out / "img002.jpg"), photos[1].second);
+    EXPECT_EQ(run({ album, "--extract", out.string(), "--overwrite" }, true).exitCode, 0);
     EXPECT_EQ(readFile(out / "img001.jpg"), photos[0].second);
     EXPECT_EQ(folderNames(out).size(), 3u);
 }
@@ -163,9 +171,14 @@ TEST_F(ZipComponentTest, AlbumProgramAloneSaysItHoldsNoAlbum) {
 TEST_F(ZipComponentTest, AlbumWithoutDisplayAsksForAScriptOption) {
     auto zip = component();
     ASSERT_TRUE(build(*zip, "C:\\albums\\a.exe"));
-    RunResult result = run({ (driveC() / "albums" / "a.exe").string() }, true);
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_NE(result.err.find("no display"), std::string::npos) << result.err;
+    const std::pair<std::vector<std::string>, const char*> displays[]
+        = { { {}, "no display to show" }, { { "DISPLAY=:4242" }, "cannot open the display \":4242\"" } };
+    for (const auto& [environment, message] : displays) {
+        RunResult result = run({ (driveC() / "albums" / "a.exe").string() }, true, environment);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    }
     RunResult wrong = run({ (driveC() / "albums" / "a.exe").string(), "--extract" }, true);
     EXPECT_EQ(wrong.exitCode, 2);
     EXPECT_NE(wrong.err.find("--extract needs a folder"), std::string::npos) << wrong.err;
@@ -258,6 +271,48 @@ TEST_F(ZipComponentTest, ReaderFindsIconAndEntriesFromTheEnd) {
     EXPECT_EQ(bytes, photos[1].second);
     ASSERT_TRUE(reader.readIcon(bytes));
     EXPECT_EQ(bytes, icon);
+}
+
+TEST_F(ZipComponentTest, ClashesAreSettledBeforeAnythingIsWritten) {
+    auto zip = component();
+    ASSERT_TRUE(build(*zip, "C:\\albums\\a.exe"));
+    AlbumReader reader;
+    ASSERT_TRUE(reader.open(driveC() / "albums" / "a.exe"));
+    struct Case {
+        ClashAnswer answer;
+        std::vector<std::string> names;
+        std::string firstName; // where the first photo went
+    };
+    const Case cases[] = {
+        { ClashAnswer::replace, { "img001 (2).jpg", "img001.jpg", "img002.jpg", "img003.jpg" },
+            "img001.jpg" },
+        { ClashAnswer::keepBoth,
+            { "img001 (2).jpg", "img001 (3).jpg", "img001.jpg", "img002.jpg", "img003.jpg" },
+            "img001 (3).jpg" },
+        { ClashAnswer::keep, { "img001 (2).jpg", "img001.jpg", "img002.jpg", "img003.jpg" }, "" },
+        { ClashAnswer::cancel, { "img001 (2).jpg", "img001.jpg" }, "" },
+    };
+    for (const Case& clash : cases) {
+        const fs::path out = root / ("out" + std::to_string(static_cast<int>(clash.answer)));
+        fs::create_directories(out);
+        writeFile(out / "img001.jpg", "mine");
+        writeFile(out / "img001 (2).jpg", "mine too");
+        std::vector<std::string> asked;
+        ExtractReport report = reader.extractAll(out, [&](const std::string& name) {
+            asked.push_back(name);
+            return clash.answer;
+        });
+        EXPECT_TRUE(report.status) << report.status.message();
+        EXPECT_EQ(asked, std::vector<std::string> { "img001.jpg" });
+        EXPECT_EQ(folderNames(out), clash.names);
+        EXPECT_EQ(report.cancelled, clash.answer == ClashAnswer::cancel);
+        EXPECT_EQ(readFile(out / "img001 (2).jpg"), "mine too");
+        EXPECT_EQ(readFile(out / "img001.jpg"),
+            clash.answer == ClashAnswer::replace ? photos[0].second : "mine");
+        if (!clash.firstName.empty()) {
+            EXPECT_EQ(readFile(out / clash.firstName), photos[0].second);
+        }
+    }
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-#include "album_format.h"
-#include "album_reader.h"
-#include "file_util.h"
+#include "albumfile/album_format.h"
+#include "albumfile/album_reader.h"
+#include "albumfile/file_util.h"
 #include "test_support.h"
 
 #include <fcntl.h>
@@ -37,6 +37,24 @@ TEST(EntryName, PathsAndTricksAreRefused) {
              "C:a", "c:\\a", "sub/a", "sub/", "a\tb", "a\x7f" })
         EXPECT_TRUE(refusedEntryName(name)) << name;
     EXPECT_TRUE(refusedEntryName(std::string(256, 'a')));
+}
+
+TEST(KeepBothName, NumbersTheNameAndStaysWithin255Bytes) {
+    const std::pair<std::string, std::string> names[] = { { "00.jpg", "00 (2).jpg" },
+        { ".hidden", ".hidden (2)" }, { "notes", "notes (2)" }, { "a.tar.gz", "a.tar (2).gz" } };
+    for (const auto& [name, expected] : names)
+        EXPECT_EQ(keepBothName(name, 2), expected);
+    // 125 two-byte characters: the stem is shortened by whole characters.
+    std::string accented;
+    for (int i = 0; i < 125; ++i)
+        accented += "\xc3\xa9";
+    for (const std::string& name : { accented + ".jpg", std::string(255, 'a'), "a." + std::string(253, 'j') }) {
+        std::string numbered = keepBothName(name, 100);
+        EXPECT_LE(numbered.size(), 255u) << name;
+        EXPECT_NE(numbered.find(" (100)"), std::string::npos) << numbered;
+        EXPECT_FALSE(refusedEntryName(numbered)) << numbered;
+    }
+    EXPECT_TRUE(keepBothName(accented + ".jpg", 100).ends_with("\xc3\xa9 (100).jpg"));
 }
 
 struct Tail {

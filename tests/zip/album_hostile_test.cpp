@@ -1,9 +1,9 @@
 // Damaged and hostile albums: each is refused whole, with a non-zero exit, and nothing is
 // written, neither inside the chosen folder nor beside it.
 
-#include "album_format.h"
-#include "album_reader.h"
-#include "album_writer.h"
+#include "albumfile/album_format.h"
+#include "albumfile/album_reader.h"
+#include "zip/album_writer.h"
 #include "test_support.h"
 
 #include <cstring>
@@ -76,11 +76,6 @@ fs::path writtenAlbum(
 std::uint32_t read32(const std::string& bytes, std::size_t at) {
     std::uint32_t value;
     std::memcpy(&value, bytes.data() + at, 4);
-    return value;
-}
-std::uint16_t read16(const std::string& bytes, std::size_t at) {
-    std::uint16_t value;
-    std::memcpy(&value, bytes.data() + at, 2);
     return value;
 }
 void write32(std::string& bytes, std::size_t at, std::uint32_t value) {
@@ -224,22 +219,33 @@ TEST(DamagedAlbum, HugeDeclaredSizeIsRefused) {
     EXPECT_FALSE(fs::exists(dir / "out"));
 }
 
-TEST(DamagedAlbum, EntryHoldingMoreThanItDeclaresIsRefused) {
-    TempDir dir;
+TEST(DamagedAlbum, CompressedOrShiftedEntriesAreRefused) {
+    // Albums store their images as they are, one right after the other.
     std::string text;
     for (int i = 0; i < 2000; ++i)
         text += "line " + std::to_string(i) + "\n";
-    const fs::path album = craftAlbum(dir, { { "notes.txt", text, S_IFREG | 0644, true } });
-    std::string whole = readFile(album);
-    auto [central, local] = firstEntryHeaders(album);
-    ASSERT_EQ(read16(whole, local + 8), ZIP_CM_DEFLATE);
-    write32(whole, central + 24, 100);
-    write32(whole, local + 22, 100);
-    writeFile(album, whole);
-    Refusal result = extractInto(album, dir / "out");
-    EXPECT_EQ(result.extract.exitCode, 1);
-    EXPECT_NE(result.extract.err.find("notes.txt"), std::string::npos) << result.extract.err;
-    EXPECT_FALSE(fs::exists(dir / "out"));
+    struct Case {
+        bool deflate;
+        std::uint32_t declared; // 0: as written
+        const char* reason;
+    };
+    for (const Case& damage : { Case { true, 0, "compression method" },
+             Case { false, 100, "does not account for the whole archive" } }) {
+        TempDir dir;
+        const fs::path album
+            = craftAlbum(dir, { { "notes.txt", text, S_IFREG | 0644, damage.deflate } });
+        if (damage.declared) {
+            std::string whole = readFile(album);
+            auto [central, local] = firstEntryHeaders(album);
+            for (std::size_t field : { central + 20, central + 24, local + 18, local + 22 })
+                write32(whole, field, damage.declared);
+            writeFile(album, whole);
+        }
+        Refusal result = extractInto(album, dir / "out");
+        EXPECT_EQ(result.extract.exitCode, 1);
+        EXPECT_NE(result.extract.err.find(damage.reason), std::string::npos) << result.extract.err;
+        EXPECT_FALSE(fs::exists(dir / "out"));
+    }
 }
 
 TEST(DamagedAlbum, EntryOverTheLimitIsRefusedBeforeReading) {
@@ -273,12 +279,21 @@ TEST(DamagedAlbum, PlantedLinkInTheFolderIsNotFollowed) {
     writeFile(dir / "outside.txt", "precious");
     fs::create_directories(dir / "out");
     fs::create_symlink(dir / "outside.txt", dir / "out" / "a.jpg");
-    RunResult result = run({ album.string(), "--extract", (dir / "out").string() }, true);
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_NE(result.err.find("not a plain file"), std::string::npos) << result.err;
-    EXPECT_EQ(readFile(dir / "outside.txt"), "precious");
-    EXPECT_TRUE(fs::is_symlink(dir / "out" / "a.jpg"));
-    EXPECT_EQ(folderNames(dir / "out"), std::vector<std::string> { "a.jpg" });
+    struct Case {
+        std::vector<std::string> options;
+        int exitCode;
+        const char* message;
+    };
+    for (const Case& extract : { Case { {}, 3, "kept" }, Case { { "--overwrite" }, 1, "not a plain file" } }) {
+        std::vector<std::string> argv { album.string(), "--extract", (dir / "out").string() };
+        argv.insert(argv.end(), extract.options.begin(), extract.options.end());
+        RunResult result = run(argv, true);
+        EXPECT_EQ(result.exitCode, extract.exitCode) << result.err;
+        EXPECT_NE(result.err.find(extract.message), std::string::npos) << result.err;
+        EXPECT_EQ(readFile(dir / "outside.txt"), "precious");
+        EXPECT_TRUE(fs::is_symlink(dir / "out" / "a.jpg"));
+        EXPECT_EQ(folderNames(dir / "out"), std::vector<std::string> { "a.jpg" });
+    }
 }
 
 } // namespace

@@ -97,7 +97,8 @@ std::string pngIconBytes(int size, int seed) {
     return saveBuffer(pattern(size, size, 4, seed), ".png");
 }
 
-RunResult run(const std::vector<std::string>& argv, bool withoutDisplay) {
+RunResult run(const std::vector<std::string>& argv, bool withoutDisplay,
+    const std::vector<std::string>& extra) {
     TempDir outputs;
     const fs::path outFile = outputs / "out", errFile = outputs / "err";
     posix_spawn_file_actions_t actions;
@@ -110,12 +111,11 @@ RunResult run(const std::vector<std::string>& argv, bool withoutDisplay) {
     std::vector<std::string> environment;
     for (char** variable = environ; *variable; ++variable) {
         std::string text = *variable;
-        if (withoutDisplay
-            && (text.starts_with("DISPLAY=") || text.starts_with("WAYLAND_DISPLAY=")
-                || text.starts_with("QT_QPA_PLATFORM=")))
+        if (withoutDisplay && text.starts_with("DISPLAY="))
             continue;
         environment.push_back(text);
     }
+    environment.insert(environment.end(), extra.begin(), extra.end());
     std::vector<char*> envp, args;
     for (std::string& text : environment)
         envp.push_back(text.data());
@@ -146,6 +146,47 @@ RunResult run(const std::vector<std::string>& argv, bool withoutDisplay) {
     result.out = readFile(outFile);
     result.err = readFile(errFile);
     return result;
+}
+
+VirtualDisplay::VirtualDisplay() {
+    // Xvfb picks a free display and writes its number into the pipe once it accepts clients.
+    int ready[2];
+    if (::pipe2(ready, O_CLOEXEC) != 0)
+        return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ready[1], 3);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    char* argv[] = { const_cast<char*>("Xvfb"), const_cast<char*>("-displayfd"),
+        const_cast<char*>("3"), const_cast<char*>("-nolisten"), const_cast<char*>("tcp"),
+        const_cast<char*>("-screen"), const_cast<char*>("0"), const_cast<char*>("1024x768x24"),
+        nullptr };
+    pid_t pid = -1;
+    int spawned = posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(ready[1]);
+    if (spawned != 0) {
+        ::close(ready[0]);
+        return;
+    }
+    pid_ = pid;
+    std::string number;
+    pollfd wait { ready[0], POLLIN, 0 };
+    char c = 0;
+    while (::poll(&wait, 1, 20000) == 1 && ::read(ready[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    ::close(ready[0]);
+    if (!number.empty() && c == '\n') {
+        display_ = ":" + number;
+        ::setenv("DISPLAY", display_.c_str(), 1);
+    }
+}
+
+VirtualDisplay::~VirtualDisplay() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGTERM);
+        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) { }
+    }
 }
 
 fs::path albumProgram() {

@@ -35,8 +35,24 @@ struct RunResult {
 };
 
 /// Runs `argv` (no shell), waits at most a minute, and gives back its exit status and output.
-/// With `withoutDisplay`, the child sees no display variables.
-RunResult run(const std::vector<std::string>& argv, bool withoutDisplay = false);
+/// With `withoutDisplay`, the child sees no DISPLAY; `extra` adds variables ("NAME=value").
+RunResult run(const std::vector<std::string>& argv, bool withoutDisplay = false,
+    const std::vector<std::string>& extra = {});
+
+/// An X server of its own (Xvfb) for the life of the object, named in DISPLAY meanwhile: FLTK
+/// has no offscreen platform. `display()` is empty when Xvfb could not start.
+class VirtualDisplay {
+public:
+    VirtualDisplay();
+    ~VirtualDisplay();
+    VirtualDisplay(const VirtualDisplay&) = delete;
+    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+    const std::string& display() const { return display_; }
+
+private:
+    int pid_ = -1;
+    std::string display_;
+};
 
 /// The built album program.
 std::filesystem::path albumProgram();

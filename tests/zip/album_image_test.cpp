@@ -1,0 +1,132 @@
+// What the album window does with bytes from the album: icons, JPEG decoding and scaling.
+
+#include "ico_decoder.h"
+#include "picture.h"
+#include "test_support.h"
+
+#include <Magick++.h>
+#include <gtest/gtest.h>
+
+namespace pxw::zip::test {
+namespace {
+
+// An .ico file written by ImageMagick from a `size` x `size` pattern, and the pattern's RGBA.
+std::pair<std::string, std::vector<unsigned char>> magickIcon(int size, bool twoColours) {
+    Magick::InitializeMagick(nullptr);
+    std::vector<unsigned char> rgba(static_cast<std::size_t>(size) * size * 4);
+    for (int i = 0; i < size * size; ++i) {
+        const bool on = (i % size + i / size) % 3 == 0;
+        unsigned char* p = &rgba[static_cast<std::size_t>(i) * 4];
+        p[0] = twoColours ? (on ? 255 : 0) : static_cast<unsigned char>(i * 7);
+        p[1] = twoColours ? (on ? 255 : 0) : static_cast<unsigned char>(i / size * 8);
+        p[2] = twoColours ? (on ? 255 : 0) : 90;
+        p[3] = twoColours || i % 5 ? 255 : 0;
+    }
+    Magick::Image image(static_cast<std::size_t>(size), static_cast<std::size_t>(size), "RGBA",
+        Magick::CharPixel, rgba.data());
+    if (twoColours) {
+        image.matte(false);
+        image.type(Magick::BilevelType);
+    }
+    Magick::Blob blob;
+    image.write(&blob, "ICO");
+    return { std::string(static_cast<const char*>(blob.data()), blob.length()), rgba };
+}
+
+TEST(Icon, BitmapEntriesGiveTheirPixels) {
+    for (bool twoColours : { false, true }) {
+        auto [ico, expected] = magickIcon(16, twoColours);
+        std::string error;
+        std::vector<IconImage> images = decodeIco(ico, &error);
+        ASSERT_EQ(images.size(), 1u) << error;
+        const Picture& picture = images[0].pixels;
+        ASSERT_EQ(picture.width, 16);
+        ASSERT_EQ(picture.height, 16);
+        for (std::size_t i = 0; i < expected.size(); i += 4) {
+            // Fully transparent pixels may keep any colour.
+            EXPECT_EQ(picture.pixels[i + 3], expected[i + 3]) << i / 4;
+            if (expected[i + 3]) {
+                EXPECT_EQ(std::vector<unsigned char>(&picture.pixels[i], &picture.pixels[i + 3]),
+                    std::vector<unsigned char>(&expected[i], &expected[i + 3]))
+                    << "pixel " << i / 4 << (twoColours ? " of the two-colour icon" : "");
+            }
+        }
+    }
+}
+
+TEST(Icon, PngIsHandedOnAfterItsSizeIsChecked) {
+    const std::string png = pngIconBytes(32, 1);
+    std::string ico("\0\0\1\0\1\0 \0\0\0\1\0 \0", 14);
+    for (std::uint32_t value : { static_cast<std::uint32_t>(png.size()), 22u })
+        ico += std::string(reinterpret_cast<const char*>(&value), 4);
+    ico += png;
+    for (const std::string& bytes : { png, ico }) {
+        std::vector<IconImage> images = decodeIco(bytes, nullptr);
+        ASSERT_EQ(images.size(), 1u);
+        EXPECT_EQ(images[0].png, png);
+    }
+    std::string huge = png;
+    huge[16] = 1; // width 2^24 + 32
+    std::string error;
+    EXPECT_TRUE(decodeIco(huge, &error).empty());
+    EXPECT_NE(error.find("16777248x32"), std::string::npos) << error;
+}
+
+TEST(Icon, DamagedBytesAreRefusedOrReadWithinBounds) {
+    // Every cut and every byte set to 0xFF: never a read outside the bytes (AddressSanitizer
+    // watches), and pictures as large as they say.
+    auto [ico, expected] = magickIcon(8, false);
+    for (std::size_t at = 0; at < ico.size(); ++at) {
+        std::string changed = ico;
+        changed[at] = '\xff';
+        for (const std::string& bytes : { ico.substr(0, at), changed }) {
+            std::string error;
+            std::vector<IconImage> images = decodeIco(bytes, &error);
+            EXPECT_EQ(images.empty(), !error.empty()) << at;
+            for (const IconImage& image : images)
+                EXPECT_EQ(image.pixels.pixels.size(),
+                    static_cast<std::size_t>(image.pixels.width) * image.pixels.height * 4);
+        }
+    }
+}
+
+TEST(Jpeg, DecodesAtTheSmallestScaleThatFillsTheBox) {
+    const std::string jpeg = jpegBytes(300, 400, 1);
+    struct Case {
+        int boxWidth, boxHeight, width, height;
+    };
+    for (const Case& box : { Case { 1024, 768, 300, 400 }, Case { 100, 100, 75, 100 },
+             Case { 30, 30, 38, 50 } }) {
+        std::string error;
+        Picture picture = decodeJpeg(jpeg, box.boxWidth, box.boxHeight, &error);
+        EXPECT_EQ(picture.width, box.width) << error;
+        EXPECT_EQ(picture.height, box.height);
+        EXPECT_EQ(picture.pixels.size(), std::size_t(picture.width) * picture.height * 3);
+    }
+    std::string error;
+    EXPECT_TRUE(decodeJpeg(jpeg.substr(0, 300), 800, 600, &error).empty());
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(decodeJpeg(jpeg, 800, 600, &error, 1000).empty());
+    EXPECT_NE(error.find("too large (300x400)"), std::string::npos) << error;
+}
+
+TEST(Scaling, FitsKeepingProportionsAndBlendsSmoothly) {
+    EXPECT_EQ(fittedSize(300, 400, 800, 596), (Size { 447, 596 }));
+    EXPECT_EQ(fittedSize(400, 300, 800, 596), (Size { 794, 596 }));
+    EXPECT_EQ(fittedSize(4000, 10, 100, 100), (Size { 100, 1 }));
+    // Enlarged, a black-to-white step becomes a ramp; shrunk, a fine check becomes grey.
+    Picture step { 2, 1, 3, { 0, 0, 0, 255, 255, 255 } };
+    Picture ramp = scaled(step, { 8, 1 });
+    for (int x = 1; x < 8; ++x)
+        EXPECT_LE(ramp.pixels[(x - 1) * 3], ramp.pixels[x * 3]) << x;
+    EXPECT_GT(ramp.pixels[3 * 3], 0);
+    EXPECT_LT(ramp.pixels[4 * 3], 255);
+    Picture check { 64, 64, 1, std::vector<unsigned char>(64 * 64) };
+    for (int i = 0; i < 64 * 64; ++i)
+        check.pixels[i] = (i % 64 + i / 64) % 2 ? 255 : 0;
+    for (unsigned char value : scaled(check, { 5, 5 }).pixels)
+        EXPECT_NEAR(value, 128, 2);
+}
+
+} // namespace
+} // namespace pxw::zip::test
