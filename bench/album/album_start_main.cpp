@@ -6,8 +6,8 @@
 //
 // Exits 0 once the window showed (the program is then ended), 1 when it did not within 20 s.
 
-#include <X11/Xlib.h>
 #include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <cerrno>
@@ -43,7 +43,8 @@ std::string windowTitle(Display* display, Window window) {
 // Waits for the next X event, or for the program to end; false when neither came in time.
 bool nextEvent(Display* display, int pidFd, Clock::time_point deadline, XEvent& event) {
     while (!XPending(display)) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         pollfd ready[] = { { ConnectionNumber(display), POLLIN, 0 }, { pidFd, POLLIN, 0 } };
         if (left.count() <= 0 || ::poll(ready, 2, static_cast<int>(left.count())) <= 0
             || (ready[1].revents & POLLIN))
@@ -95,13 +96,16 @@ int main(int argc, char** argv) {
     Window shown = 0;
     XEvent event;
     while (!shown && nextEvent(display, pidFd, deadline, event)) {
-        if (event.type == MapNotify && windowTitle(display, event.xmap.window).find(wanted) != std::string::npos)
+        if (event.type == MapNotify
+            && windowTitle(display, event.xmap.window).find(wanted) != std::string::npos)
             shown = event.xmap.window;
     }
-    const double milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    const double milliseconds
+        = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     int result = 1;
     if (shown) {
-        std::printf("window shown after %.1f ms, peak memory %ld kB\n", milliseconds, peakKilobytes(pid));
+        std::printf(
+            "window shown after %.1f ms, peak memory %ld kB\n", milliseconds, peakKilobytes(pid));
         XSelectInput(display, shown, PropertyChangeMask);
         int pressed = 0;
         for (; pressed < keys; ++pressed) {
@@ -124,8 +128,8 @@ int main(int argc, char** argv) {
                 keys + 1, peakKilobytes(pid), windowTitle(display, shown).c_str());
         result = pressed == keys ? 0 : 1;
     } else {
-        std::fprintf(stderr, "pxw-album-start: no window titled \"%s\" within %lld s\n", wanted.c_str(),
-            static_cast<long long>(limit.count()));
+        std::fprintf(stderr, "pxw-album-start: no window titled \"%s\" within %lld s\n",
+            wanted.c_str(), static_cast<long long>(limit.count()));
     }
     ::kill(pid, SIGTERM);
     int status = 0;

@@ -245,7 +245,8 @@ Status AlbumReader::readDirectory(const ArchiveEnd& end, std::uint64_t fileSize)
             || little32(local + 22) != size || little16(local + 26) != nameLength
             || localName != name)
             return refuseEntry(name, "has a header that does not match the directory");
-        const std::uint64_t dataOffset = localOffset + localSize + nameLength + little16(local + 28);
+        const std::uint64_t dataOffset
+            = localOffset + localSize + nameLength + little16(local + 28);
         if (dataOffset > end.directoryOffset || end.directoryOffset - dataOffset < size)
             return refuseEntry(name, "lies outside the file");
         entries_.push_back({ std::move(name), size, little32(header + 16), dataOffset });
@@ -263,15 +264,17 @@ Status AlbumReader::readIcon(std::string& bytes) const {
     return Status::success();
 }
 
-Status AlbumReader::streamEntry(std::size_t position,
-    const std::function<Status(const char*, std::size_t)>& consume) const {
+Status AlbumReader::streamEntry(
+    std::size_t position, const std::function<Status(const char*, std::size_t)>& consume) const {
     if (position >= entries_.size())
         return Status::failure("no such entry in the album");
     const AlbumEntry& entry = entries_[position];
-    std::vector<char> chunk(static_cast<std::size_t>(std::min<std::uint64_t>(chunkSize, entry.size)));
+    std::vector<char> chunk(
+        static_cast<std::size_t>(std::min<std::uint64_t>(chunkSize, entry.size)));
     uLong crc = crc32(0, nullptr, 0);
     for (std::uint64_t done = 0; done < entry.size;) {
-        const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), entry.size - done));
+        const auto length
+            = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), entry.size - done));
         if (!readFully(fd_.get(), chunk.data(), length, entry.dataOffset + done))
             return refuseEntry(entry.name, "cannot be read: " + errorText(errno));
         crc = crc32(crc, reinterpret_cast<const Bytef*>(chunk.data()), static_cast<uInt>(length));
@@ -335,7 +338,8 @@ struct Placement {
 
 bool nameTaken(int folderFd, const std::string& name) {
     struct stat existing { };
-    return ::fstatat(folderFd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT;
+    return ::fstatat(folderFd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0
+        || errno != ENOENT;
 }
 
 // Moves a finished file into place; without `replace`, a file that took the name meanwhile
@@ -421,8 +425,8 @@ ExtractReport AlbumReader::extractAll(const fs::path& folder, const ClashQuestio
 
     {
         ScratchFolder scratch;
-        report.status = placements.empty() ? Status::success()
-                                           : scratch.create(folderFd.get(), folder);
+        report.status
+            = placements.empty() ? Status::success() : scratch.create(folderFd.get(), folder);
         for (const Placement& placement : placements) {
             if (!report.status)
                 break;
@@ -453,8 +457,8 @@ ExtractReport AlbumReader::extractAll(const fs::path& folder, const ClashQuestio
                 break;
             if (!moveInto(scratch.fd(), entries_[placement.entry].name, folderFd.get(),
                     placement.target, placement.replaces))
-                report.status = Status::failure("cannot move " + quotedPath(folder / placement.target)
-                    + " into place: " + errorText(errno));
+                report.status = Status::failure("cannot move "
+                    + quotedPath(folder / placement.target) + " into place: " + errorText(errno));
             else {
                 report.written.push_back(placement.target);
                 report.renamed += placement.target != entries_[placement.entry].name ? 1 : 0;

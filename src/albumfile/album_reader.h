@@ -83,8 +83,8 @@ public:
     ExtractReport extractAll(const std::filesystem::path& folder, const ClashQuestion& ask);
 
 private:
-    Status streamEntry(std::size_t position,
-        const std::function<Status(const char*, std::size_t)>& consume) const;
+    Status streamEntry(
+        std::size_t position, const std::function<Status(const char*, std::size_t)>& consume) const;
     Status readDirectory(const ArchiveEnd& end, std::uint64_t fileSize);
 
     AlbumLimits limits_;

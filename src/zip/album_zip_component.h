@@ -1,8 +1,8 @@
 #pragma once
 
-#include "zip/album_writer.h"
 #include "platform/windows_path.h"
 #include "platform/zip_component.h"
+#include "zip/album_writer.h"
 
 #include <filesystem>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "albumfile/album_reader.h"
-#include "zip/album_zip_component.h"
 #include "test_support.h"
+#include "zip/album_zip_component.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -172,7 +172,8 @@ TEST_F(ZipComponentTest, AlbumWithoutDisplayAsksForAScriptOption) {
     auto zip = component();
     ASSERT_TRUE(build(*zip, "C:\\albums\\a.exe"));
     const std::pair<std::vector<std::string>, const char*> displays[]
-        = { { {}, "no display to show" }, { { "DISPLAY=:4242" }, "cannot open the display \":4242\"" } };
+        = { { {}, "no display to show" },
+              { { "DISPLAY=:4242" }, "cannot open the display \":4242\"" } };
     for (const auto& [environment, message] : displays) {
         RunResult result = run({ (driveC() / "albums" / "a.exe").string() }, true, environment);
         EXPECT_EQ(result.exitCode, 2);

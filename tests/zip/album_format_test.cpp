@@ -48,7 +48,8 @@ TEST(KeepBothName, NumbersTheNameAndStaysWithin255Bytes) {
     std::string accented;
     for (int i = 0; i < 125; ++i)
         accented += "\xc3\xa9";
-    for (const std::string& name : { accented + ".jpg", std::string(255, 'a'), "a." + std::string(253, 'j') }) {
+    for (const std::string& name :
+        { accented + ".jpg", std::string(255, 'a'), "a." + std::string(253, 'j') }) {
         std::string numbered = keepBothName(name, 100);
         EXPECT_LE(numbered.size(), 255u) << name;
         EXPECT_NE(numbered.find(" (100)"), std::string::npos) << numbered;

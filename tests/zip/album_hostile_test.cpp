@@ -3,8 +3,8 @@
 
 #include "albumfile/album_format.h"
 #include "albumfile/album_reader.h"
-#include "zip/album_writer.h"
 #include "test_support.h"
+#include "zip/album_writer.h"
 
 #include <cstring>
 #include <fcntl.h>
@@ -284,7 +284,8 @@ TEST(DamagedAlbum, PlantedLinkInTheFolderIsNotFollowed) {
         int exitCode;
         const char* message;
     };
-    for (const Case& extract : { Case { {}, 3, "kept" }, Case { { "--overwrite" }, 1, "not a plain file" } }) {
+    for (const Case& extract :
+        { Case { {}, 3, "kept" }, Case { { "--overwrite" }, 1, "not a plain file" } }) {
         std::vector<std::string> argv { album.string(), "--extract", (dir / "out").string() };
         argv.insert(argv.end(), extract.options.begin(), extract.options.end());
         RunResult result = run(argv, true);

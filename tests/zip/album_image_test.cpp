@@ -95,8 +95,8 @@ TEST(Jpeg, DecodesAtTheSmallestScaleThatFillsTheBox) {
     struct Case {
         int boxWidth, boxHeight, width, height;
     };
-    for (const Case& box : { Case { 1024, 768, 300, 400 }, Case { 100, 100, 75, 100 },
-             Case { 30, 30, 38, 50 } }) {
+    for (const Case& box :
+        { Case { 1024, 768, 300, 400 }, Case { 100, 100, 75, 100 }, Case { 30, 30, 38, 50 } }) {
         std::string error;
         Picture picture = decodeJpeg(jpeg, box.boxWidth, box.boxHeight, &error);
         EXPECT_EQ(picture.width, box.width) << error;

@@ -97,8 +97,8 @@ TEST_F(AlbumWindowTest, OpensWithTheCarriedIconAndTheFirstImage) {
     vips::VImage png = vips::VImage::new_from_buffer(icon.data(), icon.size(), "");
     std::size_t length = 0;
     void* memory = png.write_to_memory(&length);
-    std::vector<unsigned char> expected(static_cast<unsigned char*>(memory),
-        static_cast<unsigned char*>(memory) + length);
+    std::vector<unsigned char> expected(
+        static_cast<unsigned char*>(memory), static_cast<unsigned char*>(memory) + length);
     g_free(memory);
     ASSERT_EQ(window->iconPictures().size(), 1u);
     EXPECT_EQ(window->iconPictures()[0].pixels, expected);
@@ -147,8 +147,8 @@ TEST_F(AlbumWindowTest, ImageIsScaledToTheWindowKeepingProportions) {
         const auto [x, y, width, height] = box->pictureRect();
         EXPECT_TRUE(x >= 0 && y >= 0 && x + width <= box->w() && y + height <= box->h()) << i;
         EXPECT_TRUE(width == box->w() || height == box->h()) << i;
-        EXPECT_NEAR(double(width) / height,
-            double(box->picture().width) / box->picture().height, 0.02)
+        EXPECT_NEAR(
+            double(width) / height, double(box->picture().width) / box->picture().height, 0.02)
             << i;
     }
 }

@@ -29,7 +29,8 @@ Picture pictureOf(const Fl_RGB_Image& image) {
     const std::size_t rowBytes = static_cast<std::size_t>(picture.width) * picture.channels;
     const std::size_t stride = image.ld() ? static_cast<std::size_t>(image.ld()) : rowBytes;
     for (int y = 0; y < picture.height; ++y)
-        picture.pixels.insert(picture.pixels.end(), bits + stride * y, bits + stride * y + rowBytes);
+        picture.pixels.insert(
+            picture.pixels.end(), bits + stride * y, bits + stride * y + rowBytes);
     return picture;
 }
 
@@ -152,9 +153,12 @@ AlbumWindow::AlbumWindow(AlbumReader& album, std::string albumName, AlbumDialogs
     // The arrow keys belong to the window, so the buttons never take the focus from it.
     for (Fl_Button* button : { previous_, next_, save_ })
         button->clear_visible_focus();
-    previous_->callback([](Fl_Widget*, void* self) { static_cast<AlbumWindow*>(self)->showPrevious(); }, this);
-    next_->callback([](Fl_Widget*, void* self) { static_cast<AlbumWindow*>(self)->showNext(); }, this);
-    save_->callback([](Fl_Widget*, void* self) { static_cast<AlbumWindow*>(self)->saveAll(); }, this);
+    previous_->callback(
+        [](Fl_Widget*, void* self) { static_cast<AlbumWindow*>(self)->showPrevious(); }, this);
+    next_->callback(
+        [](Fl_Widget*, void* self) { static_cast<AlbumWindow*>(self)->showNext(); }, this);
+    save_->callback(
+        [](Fl_Widget*, void* self) { static_cast<AlbumWindow*>(self)->saveAll(); }, this);
     view_->onStep([this](bool forward) { forward ? showNext() : showPrevious(); });
 
     setIcon();
@@ -213,9 +217,9 @@ void AlbumWindow::showImage(int index) {
         why = "\"" + name + "\" is not an image that can be shown: " + why;
     view_->setPicture(std::move(picture), why);
 
-    caption_->copy_label((name + "  (" + std::to_string(current_ + 1) + " of "
-        + std::to_string(imageCount()) + ")")
-                             .c_str());
+    caption_->copy_label(
+        (name + "  (" + std::to_string(current_ + 1) + " of " + std::to_string(imageCount()) + ")")
+            .c_str());
     copy_label((name + " - " + albumName_).c_str());
     current_ > 0 ? previous_->activate() : previous_->deactivate();
     current_ + 1 < imageCount() ? next_->activate() : next_->deactivate();

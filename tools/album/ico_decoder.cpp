@@ -54,7 +54,8 @@ std::optional<std::string> decodeBitmap(std::string_view bitmap, Picture& pictur
     const std::uint64_t paletteSize = bits <= 8 ? (colorsUsed ? colorsUsed : 1u << bits) : 0;
     if (bits <= 8 && paletteSize > (1u << bits))
         return "a bitmap in it has too many colours";
-    const std::uint64_t colorStride = (std::uint64_t { static_cast<unsigned>(width) } * bits + 31) / 32 * 4;
+    const std::uint64_t colorStride
+        = (std::uint64_t { static_cast<unsigned>(width) } * bits + 31) / 32 * 4;
     const std::uint64_t maskStride = (std::uint64_t { static_cast<unsigned>(width) } + 31) / 32 * 4;
     const std::uint64_t paletteAt = headerSize, colorsAt = paletteAt + paletteSize * 4;
     const std::uint64_t maskAt = colorsAt + colorStride * height;
@@ -71,7 +72,8 @@ std::optional<std::string> decodeBitmap(std::string_view bitmap, Picture& pictur
         const std::size_t row = colorsAt + colorStride * (height - 1 - y);
         const std::size_t maskRow = maskAt + maskStride * (height - 1 - y);
         for (int x = 0; x < width; ++x) {
-            unsigned char* out = picture.pixels.data() + (static_cast<std::size_t>(y) * width + x) * 4;
+            unsigned char* out
+                = picture.pixels.data() + (static_cast<std::size_t>(y) * width + x) * 4;
             std::uint32_t blue = 0, green = 0, red = 0, alpha = 255;
             if (bits <= 8) {
                 const std::size_t bit = static_cast<std::size_t>(x) * bits;

@@ -23,7 +23,8 @@ struct JpegError {
     std::longjmp(error->back, 1);
 }
 
-void ignoreWarning(j_common_ptr) { }
+void ignoreWarning(j_common_ptr) {
+}
 
 // Averages 2x2 blocks.
 Picture halved(const Picture& from) {
@@ -145,7 +146,8 @@ Picture scaled(const Picture& picture, Size size) {
             const std::size_t left = static_cast<std::size_t>(column) * channels;
             const std::size_t right = column + 1 < from->width ? left + channels : left;
             for (int c = 0; c < channels; ++c) {
-                const int upper = top[left + c] * (256 - columnWeight) + top[right + c] * columnWeight;
+                const int upper
+                    = top[left + c] * (256 - columnWeight) + top[right + c] * columnWeight;
                 const int lower
                     = bottom[left + c] * (256 - columnWeight) + bottom[right + c] * columnWeight;
                 *out++ = static_cast<unsigned char>(
