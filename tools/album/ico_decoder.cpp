@@ -120,7 +120,7 @@ std::optional<std::string> decodeBitmap(std::string_view bitmap, Picture& pictur
 } // namespace
 
 std::vector<IconImage> decodeIco(std::string_view bytes, std::string* error) {
-    auto fail = [&](std::string why) {
+    auto fail = [&](const std::string& why) {
         if (error)
             *error = "the icon cannot be read: " + why;
         return std::vector<IconImage> {};

@@ -4,6 +4,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <jpeglib.h>
+#include <utility>
 
 namespace pxw::zip {
 
@@ -33,7 +34,7 @@ Picture halved(const Picture& from) {
     const std::size_t stride = static_cast<std::size_t>(from.width) * from.channels;
     unsigned char* out = to.pixels.data();
     for (int y = 0; y < to.height; ++y) {
-        const unsigned char* top = from.pixels.data() + stride * (2 * y);
+        const unsigned char* top = from.pixels.data() + stride * 2 * static_cast<std::size_t>(y);
         const unsigned char* bottom = top + stride;
         for (int x = 0; x < to.width; ++x) {
             for (int c = 0; c < from.channels; ++c) {
@@ -131,9 +132,9 @@ Picture scaled(const Picture& picture, Size size) {
         first = position >> 8;
         weight = position & 0xFF;
     };
-    std::vector<int> columns(static_cast<std::size_t>(size.width) * 2);
+    std::vector<std::pair<int, int>> columns(static_cast<std::size_t>(size.width));
     for (int x = 0; x < size.width; ++x)
-        sample(x, size.width, from->width, columns[2 * x], columns[2 * x + 1]);
+        sample(x, size.width, from->width, columns[x].first, columns[x].second);
     const std::size_t stride = static_cast<std::size_t>(from->width) * channels;
     unsigned char* out = to.pixels.data();
     for (int y = 0; y < size.height; ++y) {
@@ -142,7 +143,7 @@ Picture scaled(const Picture& picture, Size size) {
         const unsigned char* top = from->pixels.data() + stride * row;
         const unsigned char* bottom = row + 1 < from->height ? top + stride : top;
         for (int x = 0; x < size.width; ++x) {
-            const int column = columns[2 * x], columnWeight = columns[2 * x + 1];
+            const auto [column, columnWeight] = columns[x];
             const std::size_t left = static_cast<std::size_t>(column) * channels;
             const std::size_t right = column + 1 < from->width ? left + channels : left;
             for (int c = 0; c < channels; ++c) {
