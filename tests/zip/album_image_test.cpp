@@ -10,23 +10,25 @@
 namespace pxw::zip::test {
 namespace {
 
-// An .ico file written by ImageMagick from a `size` x `size` pattern, and the pattern's RGBA.
-std::pair<std::string, std::vector<unsigned char>> magickIcon(int size, bool twoColours) {
+// An .ico file written by ImageMagick from a `size` x `size` pattern, and the pattern's RGBA:
+// with partly transparent true colour (a 32-bit bitmap), or with as many opaque `colours`
+// (1-, 4- or 8-bit bitmaps with a palette).
+std::pair<std::string, std::vector<unsigned char>> magickIcon(int size, int colours) {
     Magick::InitializeMagick(nullptr);
     std::vector<unsigned char> rgba(static_cast<std::size_t>(size) * size * 4);
     for (int i = 0; i < size * size; ++i) {
-        const bool on = (i % size + i / size) % 3 == 0;
         unsigned char* p = &rgba[static_cast<std::size_t>(i) * 4];
-        p[0] = twoColours ? (on ? 255 : 0) : static_cast<unsigned char>(i * 7);
-        p[1] = twoColours ? (on ? 255 : 0) : static_cast<unsigned char>(i / size * 8);
-        p[2] = twoColours ? (on ? 255 : 0) : 90;
-        p[3] = twoColours || i % 5 ? 255 : 0;
+        const int shade = colours ? i % colours : i;
+        p[0] = static_cast<unsigned char>(shade * 7);
+        p[1] = static_cast<unsigned char>(colours ? shade * 3 : i / size * 8);
+        p[2] = 90;
+        p[3] = colours || i % 5 ? 255 : 0;
     }
     Magick::Image image(static_cast<std::size_t>(size), static_cast<std::size_t>(size), "RGBA",
         Magick::CharPixel, rgba.data());
-    if (twoColours) {
+    if (colours) {
         image.matte(false);
-        image.type(Magick::BilevelType);
+        image.classType(Magick::PseudoClass);
     }
     Magick::Blob blob;
     image.write(&blob, "ICO");
@@ -34,8 +36,10 @@ std::pair<std::string, std::vector<unsigned char>> magickIcon(int size, bool two
 }
 
 TEST(Icon, BitmapEntriesGiveTheirPixels) {
-    for (bool twoColours : { false, true }) {
-        auto [ico, expected] = magickIcon(16, twoColours);
+    const std::pair<int, int> kinds[] = { { 0, 32 }, { 2, 1 }, { 16, 4 }, { 200, 8 } };
+    for (const auto& [colours, bits] : kinds) {
+        auto [ico, expected] = magickIcon(16, colours);
+        ASSERT_EQ(ico[6 + 16 + 14], bits) << "ImageMagick chose another kind of bitmap";
         std::string error;
         std::vector<IconImage> images = decodeIco(ico, &error);
         ASSERT_EQ(images.size(), 1u) << error;
@@ -48,7 +52,7 @@ TEST(Icon, BitmapEntriesGiveTheirPixels) {
             if (expected[i + 3]) {
                 EXPECT_EQ(std::vector<unsigned char>(&picture.pixels[i], &picture.pixels[i + 3]),
                     std::vector<unsigned char>(&expected[i], &expected[i + 3]))
-                    << "pixel " << i / 4 << (twoColours ? " of the two-colour icon" : "");
+                    << "pixel " << i / 4 << " of the " << bits << "-bit icon";
             }
         }
     }
@@ -75,17 +79,19 @@ TEST(Icon, PngIsHandedOnAfterItsSizeIsChecked) {
 TEST(Icon, DamagedBytesAreRefusedOrReadWithinBounds) {
     // Every cut and every byte set to 0xFF: never a read outside the bytes (AddressSanitizer
     // watches), and pictures as large as they say.
-    auto [ico, expected] = magickIcon(8, false);
-    for (std::size_t at = 0; at < ico.size(); ++at) {
-        std::string changed = ico;
-        changed[at] = '\xff';
-        for (const std::string& bytes : { ico.substr(0, at), changed }) {
-            std::string error;
-            std::vector<IconImage> images = decodeIco(bytes, &error);
-            EXPECT_EQ(images.empty(), !error.empty()) << at;
-            for (const IconImage& image : images)
-                EXPECT_EQ(image.pixels.pixels.size(),
-                    static_cast<std::size_t>(image.pixels.width) * image.pixels.height * 4);
+    for (int colours : { 0, 16 }) {
+        const std::string ico = magickIcon(8, colours).first;
+        for (std::size_t at = 0; at < ico.size(); ++at) {
+            std::string changed = ico;
+            changed[at] = '\xff';
+            for (const std::string& bytes : { ico.substr(0, at), changed }) {
+                std::string error;
+                std::vector<IconImage> images = decodeIco(bytes, &error);
+                EXPECT_EQ(images.empty(), !error.empty()) << at;
+                for (const IconImage& image : images)
+                    EXPECT_EQ(image.pixels.pixels.size(),
+                        static_cast<std::size_t>(image.pixels.width) * image.pixels.height * 4);
+            }
         }
     }
 }
