@@ -55,7 +55,10 @@ struct ExtractReport {
 /// Reads an album file: finds its archive from the end of the file, checks every entry before
 /// anything is read, and hands out the icon and the entries. Only the layout the album writer
 /// makes is accepted: stored entries, one after the other from the end of the icon up to the
-/// directory, with nothing between them.
+/// directory, with nothing between them. It is a reader of that one layout rather than a zip
+/// library (the album program cannot link libzip, which Debian ships shared only): minizip
+/// would still need every check here, and would accept what an album never holds (compressed,
+/// encrypted or zip64 entries, data descriptors, gaps).
 class AlbumReader {
 public:
     explicit AlbumReader(AlbumLimits limits = {});
