@@ -30,9 +30,10 @@ TEST(Package, StartsWithAFreshPrefixAndConverts) {
         EXPECT_EQ(pxw::testing::runCommand((bin / program).string() + " --version"),
             std::string(program) + " " PXW_VERSION "\n");
 
-    // A fresh prefix: the one of TempPrefix moved aside, so only the program can make it.
+    // A fresh prefix: an empty folder beside TempPrefix's own, so only the program fills it.
     pxw::testing::TempPrefix scratch;
     const fs::path prefix = scratch.root() / "fresh";
+    fs::create_directory(prefix);
     setenv("PIXELWAIN_PREFIX", prefix.c_str(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     const std::string program = (bin / "pixelwain").string();
