@@ -13,11 +13,10 @@
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using pxw::testing::ScriptedDialogs;
-
-extern char** environ;
 
 namespace {
 

@@ -21,7 +21,7 @@ class PrefixSetupTest : public ::testing::Test {
 protected:
     // An installed version under <scratch>/<name>/usr.
     Installation install(const std::string& name) {
-        const Installation installed
+        Installation installed
             = Installation::around(scratch.root() / name / "usr" / "lib" / "pixelwain");
         fs::create_directories(installed.programFolder);
         fs::create_directories(installed.dataFolder);
