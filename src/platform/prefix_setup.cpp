@@ -83,7 +83,9 @@ Status setUpPrefix(HostFileSystem& files, const fs::path& prefix, const Installa
 
     const fs::path listFile = prefix / MadeListName;
     const std::optional<std::string> listText = files.readText(listFile);
-    const bool earlierInstall = !listText && files.kindOf(prefix / "drive_c") != Kind::missing;
+    // The earlier installer left a copy of the program, where the set-up makes a link.
+    const bool earlierInstall
+        = !listText && files.kindOf(prefix / ProgramLinks / "pixelwain") == Kind::file;
     const Entries made = listText ? parseList(*listText) : Entries {};
     Entries nowMade;
 
