@@ -104,12 +104,15 @@ Status setUpPrefix(HostFileSystem& files, const fs::path& prefix, const Installa
             nowMade.insert(*before);
             continue;
         }
-        if (fs::path(target).is_absolute() && files.kindOf(target) == Kind::missing) {
+        const bool installedFileMissing
+            = fs::path(target).is_absolute() && files.kindOf(target) == Kind::missing;
+        if (installedFileMissing)
             problems.push_back("the installed file \"" + target + "\" is missing");
-            continue;
-        }
-        if (note(files.makeFolders(at.parent_path())) && note(files.placeLink(target, at)))
+        if (!installedFileMissing && note(files.makeFolders(at.parent_path()))
+            && note(files.placeLink(target, at)))
             nowMade.emplace(entry, target);
+        else if (stillOurs)
+            nowMade.insert(*before); // still ours, to be updated next time
     }
     // A link made for a file that is no longer installed goes with it.
     for (const auto& [entry, target] : made) {
