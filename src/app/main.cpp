@@ -13,19 +13,21 @@
 #include "pxw_assets.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace {
 
-std::filesystem::path dataHome(const char* variable, const char* fallback) {
-    if (const char* value = std::getenv(variable); value && *value == '/')
+std::filesystem::path userDataHome() {
+    if (const char* value = std::getenv("XDG_DATA_HOME"); value && *value == '/')
         return value;
     const char* home = std::getenv("HOME");
-    return std::filesystem::path(home ? home : "/") / fallback;
+    return std::filesystem::path(home ? home : "/") / ".local" / "share";
 }
 
 // The menu entry of a from-source install gives way to the package's entry of the same id.
@@ -40,8 +42,7 @@ void retireSourceMenuEntry(pxw::platform::HostFileSystem& files) {
             systemEntries.push_back(std::filesystem::path(list.substr(start, end - start)) / entry);
         start = end + 1;
     }
-    pxw::platform::retireSourceMenuEntry(
-        files, dataHome("XDG_DATA_HOME", ".local/share") / entry, systemEntries);
+    pxw::platform::retireSourceMenuEntry(files, userDataHome() / entry, systemEntries);
 }
 
 } // namespace
