@@ -1,39 +1,50 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Pixelwain, installs it into its prefix and starts it.
-#   prefix: $PIXELWAIN_PREFIX, or ~/.pixelwain
-#   <prefix>/dosdevices/c: -> ../drive_c, z: -> /
-#   C:\Program Files\Pixelwain\      pixelwain, pxwalbum, pxwreadme.chm
-#   C:\windows\lumaforge\lumabatch.exe   the image tool
-#   C:\windows\forpxw\pxwicon.ico        the default album icon
+# Installs what is missing, builds Pixelwain, installs it for this user and starts it.
+#   ~/.local/lib/pixelwain/      pixelwain, pxwalbum, lumabatch, pxwreadme.chm (program folder)
+#   ~/.local/share/pixelwain/    pxwicon.ico, the default album icon
+#   ~/.local/bin/                pixelwain, lumabatch, pxwalbum (links into the program folder)
+# The same layout as the package's under /usr. The prefix ($PIXELWAIN_PREFIX, or ~/.pixelwain)
+# is made by the program on its first start, as with the package.
 # Pass --no-start to install without starting the window.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-prefix=${PIXELWAIN_PREFIX:-$HOME/.pixelwain}
+root=$HOME/.local
 start=1
 [ "${1:-}" = "--no-start" ] && start=0
 
 "$top/scripts/install-deps.sh"
 cmake -S "$top" -B "$top/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPXW_BUILD_TESTS=OFF
 cmake --build "$top/build-release" -j"$(nproc)"
+cmake --install "$top/build-release" --prefix "$root" --strip >/dev/null
 
-mkdir -p "$prefix/drive_c/windows" "$prefix/dosdevices"
-[ -e "$prefix/dosdevices/c:" ] || ln -s ../drive_c "$prefix/dosdevices/c:"
-[ -e "$prefix/dosdevices/z:" ] || ln -s / "$prefix/dosdevices/z:"
-cmake --install "$top/build-release" --prefix "$prefix/drive_c" --strip
-
-program="$prefix/drive_c/Program Files/Pixelwain/pixelwain"
+program="$root/bin/pixelwain"
+launch="\"$program\""
+[ -n "${PIXELWAIN_PREFIX:-}" ] && launch="env PIXELWAIN_PREFIX=\"$PIXELWAIN_PREFIX\" $launch"
+# The menu entry has the package's id. The package's entry wins: this one is left out when the
+# package is installed, and the program removes it (by its mark) once it finds the package's.
+id=example.pixelwain.Pixelwain
 applications=${XDG_DATA_HOME:-$HOME/.local/share}/applications
-mkdir -p "$applications"
-sed -e "s|@PXW_PROGRAM_PATH@|env PIXELWAIN_PREFIX=\"$prefix\" \"$program\"|" \
-    -e "s|@PXW_ICON_PATH@|$prefix/drive_c/Program Files/Pixelwain/pixelwain.png|" \
-    "$top/assets/pixelwain.desktop.in" > "$applications/pixelwain.desktop"
+installed="$root/share/applications/$id.desktop"
+entry="$applications/$id.desktop"
+if [ -e "/usr/share/applications/$id.desktop" ]; then
+  rm -f "$installed"
+  echo "The package's menu entry is used."
+else
+  sed -e "s|^Exec=.*|Exec=$launch|" -e '$a X-Pixelwain-Source-Install=true' "$installed" > "$entry.new"
+  mv "$entry.new" "$entry"
+  [ "$installed" = "$entry" ] || rm -f "$installed"
+  echo "Menu entry: $entry"
+fi
+# The earlier installer's entry started a copy inside the prefix.
+if grep -qs 'drive_c/Program Files/Pixelwain/pixelwain' "$applications/pixelwain.desktop"; then
+  rm -f "$applications/pixelwain.desktop"
+fi
 command -v update-desktop-database >/dev/null && update-desktop-database "$applications" || true
-echo "Installed into $prefix; menu entry $applications/pixelwain.desktop"
+echo "Installed into $root; the prefix is made on first start."
 
 if [ "$start" = 1 ]; then
-  export PIXELWAIN_PREFIX="$prefix"
   if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-    echo "No display: start it later with: PIXELWAIN_PREFIX=\"$prefix\" \"$program\""
+    echo "No display: start it later with: $launch"
   else
     exec "$program"
   fi

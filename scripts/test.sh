@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Pixelwain twice (normal, and with AddressSanitizer +
-# UndefinedBehaviorSanitizer) and runs every test in both builds.
+# UndefinedBehaviorSanitizer) and runs every test in both builds. The normal build is also packed
+# into the Debian package, which is checked and tried out unpacked.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -16,5 +17,7 @@ run_build() {
   (cd "$dir" && ctest --output-on-failure -j"$jobs" --timeout 600) || status=1
 }
 run_build "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "== the Debian package"
+{ deb=$("$top/scripts/package.sh" "$top/build") && "$top/tests/package/check.sh" "$deb" "$top/build"; } || status=1
 run_build "$top/build-asan" -DCMAKE_BUILD_TYPE=Debug -DPXW_SANITIZE=ON
 exit $status

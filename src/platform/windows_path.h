@@ -1,7 +1,8 @@
 #pragma once
 
 // Windows-style paths on a Linux host, mapped through a drive table the way Wine does it:
-// <prefix>/dosdevices/<letter>: is a link to the folder that serves as that drive.
+// <prefix>/dosdevices/<letter>: is a link to the folder that serves as that drive. The program
+// makes the prefix on start (prefix_setup.h); the table is read after that.
 // Also the one command-line splitting rule shared by the launcher and the image tool.
 
 #include <filesystem>

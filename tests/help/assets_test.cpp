@@ -1,5 +1,6 @@
 // Checks the program's icons: the window icon in the resource and as .ico, the default album
-// icon, that the checked-in files are what make_icons.py draws, and the desktop entry template.
+// icon, and that the checked-in files are what make_icons.py draws. The desktop entry is checked
+// with the package (tests/package/check.sh).
 
 #include "pxw_assets.h"
 
@@ -193,16 +194,6 @@ TEST(Icons, CheckedInFilesAreWhatTheDrawingScriptMakes) {
     const QImage kept(assetsDir + "/pixelwain.png");
     EXPECT_EQ(pixelsOf(drawn), pixelsOf(kept));
     EXPECT_EQ(drawn.colorTable(), kept.colorTable());
-}
-
-TEST(DesktopEntry, TemplateNamesTheProgramAndItsIcon) {
-    const QString entry = QString::fromUtf8(readFile(assetsDir + "/pixelwain.desktop.in"));
-    const QStringList lines = entry.split(QLatin1Char('\n'));
-    EXPECT_EQ(lines.value(0), "[Desktop Entry]");
-    for (const char* line : { "Name=Pixelwain", "Exec=@PXW_PROGRAM_PATH@", "Icon=@PXW_ICON_PATH@",
-             "Categories=Graphics;Photography;", "Terminal=false", "Type=Application",
-             "Comment=Batch-resize images and wrap them into self-extracting albums" })
-        EXPECT_TRUE(lines.contains(QString::fromLatin1(line))) << line;
 }
 
 } // namespace

@@ -11,6 +11,8 @@
 #include <iostream>
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string_view(argv[1]) == "--version")
+        return std::cout << "pxwalbum " PXW_VERSION "\n" ? 0 : 1;
     using namespace pxw::zip;
     const AlbumCommand command = parseAlbumCommand(std::vector<std::string>(argv + 1, argv + argc));
     const std::filesystem::path self = ownAlbumFile();

@@ -20,6 +20,8 @@ extern "C" void onStopSignal(int) {
 int main(int argc, char** argv) {
     using namespace pxw::lumabatch;
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (args == std::vector<std::string> { "--version" })
+        return std::cout << "lumabatch " PXW_VERSION "\n" ? 0 : 1;
     ParseResult parsed = parseCommandLine(args, std::cout, std::cerr);
     if (const ExitStatus* status = std::get_if<ExitStatus>(&parsed))
         return toExitCode(*status);
