@@ -58,7 +58,7 @@ void ConvertCommands::Convert_Click() {
     if (!ensureFolder(workFolder, services_))
         return;
     inputs::applyNamingTemplate(form_);
-    if (!inputs::PickOutputFolder(form_, services_.dialogs))
+    if (!inputs::PickOutputFolder(form_, services_.dialogs, services_.toolkit))
         return;
     form_.DestDir.setText(form_.gFolderPath);
 
@@ -84,7 +84,7 @@ void ConvertCommands::open_Click() {
 void ConvertCommands::Command2_Click() {
     if (refuseWhileWaiting(form_, services_.toolkit))
         return;
-    if (!inputs::PickOutputFolder(form_, services_.dialogs))
+    if (!inputs::PickOutputFolder(form_, services_.dialogs, services_.toolkit))
         return;
     form_.DestDir.setText(blanksToUnderscores(form_.gFolderPath));
     const std::string workFolder = form_.Text4.text();

@@ -1,5 +1,7 @@
 #include "windows_path.h"
 
+#include "names.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -13,13 +15,6 @@ namespace {
 
 bool isSeparator(char c) {
     return c == '\\' || c == '/';
-}
-
-bool equalIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x))
-            == std::tolower(static_cast<unsigned char>(y));
-    });
 }
 
 std::vector<std::string> splitComponents(std::string_view path) {
@@ -50,7 +45,7 @@ std::string matchName(const fs::path& folder, const std::string& name) {
     fs::directory_iterator it(folder, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
         std::string candidate = it->path().filename().string();
-        if (equalIgnoringCase(candidate, name))
+        if (sameNameIgnoringCase(candidate, name))
             return candidate;
     }
     return name;

@@ -168,27 +168,5 @@ INSTANTIATE_TEST_SUITE_P(Lines, BadCommandLine,
         BadLine { "s=/a d=/b -namegen=[counter2;0].png", ".jpg" },
         BadLine { "s=/a d=/b -namegen=[counterx;0].jpg", "counter" }));
 
-struct NumberCase {
-    const char* text;
-    std::optional<int> value;
-};
-
-class FieldNumber : public testing::TestWithParam<NumberCase> { };
-
-TEST_P(FieldNumber, ReadsLikeTheSizeFields) {
-    EXPECT_EQ(readFieldNumber(GetParam().text), GetParam().value) << GetParam().text;
-}
-
-INSTANTIATE_TEST_SUITE_P(Texts, FieldNumber,
-    testing::Values(NumberCase { "300", 300 }, NumberCase { " 300", 300 },
-        NumberCase { "300 ", 300 }, NumberCase { "+7", 7 }, NumberCase { "-5", -5 },
-        NumberCase { "0", 0 }, NumberCase { "00", 0 }, NumberCase { "0.4", 0 },
-        NumberCase { "2.5", 2 }, NumberCase { "3.5", 4 }, NumberCase { "2.51", 3 },
-        NumberCase { "-2.5", -2 }, NumberCase { "5.", 5 }, NumberCase { "32767", 32767 },
-        NumberCase { "-32768", -32768 }, NumberCase { "32768", std::nullopt },
-        NumberCase { "", std::nullopt }, NumberCase { "12a", std::nullopt },
-        NumberCase { "abc", std::nullopt }, NumberCase { "1 2", std::nullopt },
-        NumberCase { ".5", std::nullopt }, NumberCase { "-", std::nullopt }));
-
 } // namespace
 } // namespace pxw::lumabatch
