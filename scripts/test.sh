@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Pixelwain twice (normal, and with AddressSanitizer +
-# UndefinedBehaviorSanitizer) and runs every test in both builds.
+# UndefinedBehaviorSanitizer) and runs every test in both builds; then builds the libFuzzer
+# targets with clang and runs each for a short while from its seed corpus.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -17,4 +18,6 @@ run_build() {
 }
 run_build "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run_build "$top/build-asan" -DCMAKE_BUILD_TYPE=Debug -DPXW_SANITIZE=ON
+run_build "$top/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPXW_FUZZ=ON \
+    -DCMAKE_CXX_COMPILER=clang++
 exit $status

@@ -79,6 +79,9 @@ TEST_F(DriveMapTest, MapsWindowsPathsOntoTheHost) {
         { R"(D:\äPFEL\ёЛКА)", d / "Äpfel/Ёлка" },
         { "D:\\A\xcc\x88pfel", d / "Äpfel" },
         { R"(D:\STRASSE)", d / "Straße" },
+        // ".." goes up by name, never above the drive's folder.
+        { R"(C:\..\..\windows\.\lumaforge)", c / "windows/lumaforge" },
+        { R"(D:\out\..\..\OUT\x\..)", d / "out" },
     };
     for (const ToHostRow& row : rows) {
         std::string error;

@@ -175,6 +175,23 @@ bool applyOption(Options& options, std::string_view arg) {
     return false;
 }
 
+// The message on one line whatever an argument held: control characters written as \xNN.
+std::string printable(std::string_view text) {
+    std::string shown;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            const char digits[] = "0123456789abcdef";
+            shown += "\\x";
+            shown += digits[byte >> 4];
+            shown += digits[byte & 0xf];
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 void printHelp(std::ostream& out) {
     out << "Usage: lumabatch s=SOURCE d=DESTINATION [options]\n"
            "Converts every image directly in SOURCE to a JPEG in DESTINATION.\n"
@@ -227,7 +244,7 @@ ParseResult parseCommandLine(
         if (options.destinationFolder.empty())
             throw UsageError { "no destination folder; give one as d=FOLDER" };
     } catch (const UsageError& error) {
-        err << "lumabatch: error: " << error.message << "; try --help\n";
+        err << "lumabatch: error: " << printable(error.message) << "; try --help\n";
         return ExitStatus::NothingDone;
     }
     return options;
