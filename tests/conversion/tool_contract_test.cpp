@@ -1,6 +1,6 @@
 // The window's command lines, built from the model and split by the launcher's rule, read by
 // the image tool's own option parser: every number the fields accept reaches the tool as the
-// same number, in the C locale and in a comma-decimal one.
+// same number, in the C locale and in a comma-decimal one, on all three command lines.
 
 #include "conversion/command_lines.h"
 #include "fakes.h"
@@ -9,6 +9,7 @@
 #include "platform/windows_path.h"
 
 #include <clocale>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -29,11 +30,24 @@ TEST(ToolContract, TheToolReadsEveryFieldAsTheWindowAcceptedIt) {
         { "+5000", " 3.5", "98.6", 5000, 4, 99 },
         { "0000012", "1.49999", "\t1\t", 12, 1, 1 },
     };
+    auto words = [](const std::string& line) { return pxw::platform::splitCommandLine(line); };
     const struct {
         const char* name;
-        std::string (*build)(const frmBackupFiles&);
-    } variants[] = { { "convert", pxw::conversion::convertParameters },
-        { "album", pxw::conversion::albumParameters } };
+        std::function<std::vector<std::string>(const frmBackupFiles&)> arguments;
+        const char* firstName;
+    } variants[] = {
+        { "convert", [&](auto& f) { return words(pxw::conversion::convertParameters(f)); },
+            "trip01.jpg" },
+        { "album", [&](auto& f) { return words(pxw::conversion::albumParameters(f)); },
+            "trip01.jpg" },
+        { "quick", // the program's own path first
+            [&](auto& f) {
+                std::vector<std::string> line = words(pxw::conversion::quickCommandLine(f));
+                line.erase(line.begin());
+                return line;
+            },
+            "00.jpg" },
+    };
 
     const std::string before = std::setlocale(LC_ALL, nullptr);
     int localesRun = 0;
@@ -59,14 +73,14 @@ TEST(ToolContract, TheToolReadsEveryFieldAsTheWindowAcceptedIt) {
                 SCOPED_TRACE(std::string(locale) + ", " + variant.name + ": " + row.width + "|"
                     + row.height + "|" + row.quality);
                 std::ostringstream out, err;
-                const pxw::lumabatch::ParseResult parsed = pxw::lumabatch::parseCommandLine(
-                    pxw::platform::splitCommandLine(variant.build(form)), out, err);
+                const pxw::lumabatch::ParseResult parsed
+                    = pxw::lumabatch::parseCommandLine(variant.arguments(form), out, err);
                 const auto* options = std::get_if<pxw::lumabatch::Options>(&parsed);
                 ASSERT_TRUE(options) << err.str();
                 EXPECT_EQ(options->width, row.expectedWidth);
                 EXPECT_EQ(options->height, row.expectedHeight);
                 EXPECT_EQ(options->quality, row.expectedQuality);
-                EXPECT_EQ(options->names->nameFor(0), "trip01.jpg");
+                EXPECT_EQ(options->names->nameFor(0), variant.firstName);
                 EXPECT_TRUE(options->sortAZ);
                 EXPECT_TRUE(options->removeSources);
             }
