@@ -71,7 +71,7 @@ struct OddNames : ::testing::Test {
 TEST_F(OddNames, EachCaseEndsInItsOutputsOrAWarningNamingTheFile) {
     struct Case {
         std::string name; // under D:, as listed
-        std::function<void(OddNames&, const fs::path&)> before; // after listing, before Convert
+        std::function<void(const fs::path&)> before; // after listing, before Convert
         bool converted; // else: a warning that names the entry
         const char* skipWhy = nullptr; // set when the machine cannot show the case
     };
@@ -89,20 +89,20 @@ TEST_F(OddNames, EachCaseEndsInItsOutputsOrAWarningNamingTheFile) {
         { "nfd/Cafe\xcc\x81.jpg", {}, true },
         { "latin1/caf\xe9.jpg", {}, true },
         { "links/link.jpg",
-            [](OddNames&, const fs::path& file) {
+            [](const fs::path& file) {
                 fs::rename(file, file.parent_path() / "target.jpg");
                 fs::create_symlink("target.jpg", file);
             },
             true },
         { "readonly/kept.jpg",
-            [](OddNames&, const fs::path& file) {
+            [](const fs::path& file) {
                 fs::permissions(file, fs::perms::owner_read);
                 fs::permissions(file.parent_path(), fs::perms::owner_read | fs::perms::owner_exec);
             },
             true },
-        { "gone/deleted.jpg", [](OddNames&, const fs::path& file) { fs::remove(file); }, false },
+        { "gone/deleted.jpg", [](const fs::path& file) { fs::remove(file); }, false },
         { "locked/unreadable.jpg",
-            [](OddNames&, const fs::path& file) { fs::permissions(file, fs::perms::none); }, false,
+            [](const fs::path& file) { fs::permissions(file, fs::perms::none); }, false,
             root ? "running as root, which reads any file" : nullptr },
     };
     for (const Case& c : cases) {
@@ -116,7 +116,7 @@ TEST_F(OddNames, EachCaseEndsInItsOutputsOrAWarningNamingTheFile) {
         const fs::path file = photo(c.name, 150);
         list(c.name);
         if (c.before)
-            c.before(*this, file);
+            c.before(file);
         const bool existed = fs::exists(file);
         const std::string before = existed ? contentOf(file) : "";
         const fs::path out = prefix.driveD() / "out";
