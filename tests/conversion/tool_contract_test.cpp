@@ -9,6 +9,7 @@
 #include "platform/windows_path.h"
 
 #include <clocale>
+#include <cstdlib>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -54,6 +55,11 @@ TEST(ToolContract, TheToolReadsEveryFieldAsTheWindowAcceptedIt) {
             "00.jpg" },
     };
 
+    // Only for this test: the image tools the other tests start would find it too.
+    struct LocalePath {
+        LocalePath() { ::setenv("LOCPATH", PXW_TEST_LOCPATH, 1); }
+        ~LocalePath() { ::unsetenv("LOCPATH"); }
+    } localePath;
     const std::string before = std::setlocale(LC_ALL, nullptr);
     int localesRun = 0;
     for (const char* locale : { "C", "de_DE.UTF-8" }) {
