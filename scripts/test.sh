@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Pixelwain twice (normal, and with AddressSanitizer +
 # UndefinedBehaviorSanitizer) and runs every test in both builds. The normal build is also packed
-# into the Debian package, which is checked and tried out unpacked.
+# into the Debian package, which is checked and tried out unpacked. Last, the libFuzzer targets
+# are built with clang and each runs for a short while from its seed corpus.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -20,4 +21,6 @@ run_build "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== the Debian package"
 { deb=$("$top/scripts/package.sh" "$top/build") && "$top/tests/package/check.sh" "$deb" "$top/build"; } || status=1
 run_build "$top/build-asan" -DCMAKE_BUILD_TYPE=Debug -DPXW_SANITIZE=ON
+run_build "$top/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPXW_FUZZ=ON \
+    -DCMAKE_CXX_COMPILER=clang++
 exit $status

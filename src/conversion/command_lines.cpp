@@ -11,6 +11,14 @@ std::string blanksToUnderscores(std::string text) {
     return text;
 }
 
+namespace {
+// A field's number as one unquoted word: without blanks it reads as the same number.
+std::string numberWord(std::string text) {
+    std::erase_if(text, [](char c) { return c == ' ' || c == '\t'; });
+    return text;
+}
+} // namespace
+
 std::string convertParameters(const ui::frmBackupFiles& form) {
     const std::string& w = form.txtWidth.text();
     const std::string& h = form.txtHeight.text();
@@ -32,10 +40,10 @@ std::string albumParameters(const ui::frmBackupFiles& form) {
 
 std::string quickCommandLine(const ui::frmBackupFiles& form) {
     return std::string("\"") + platform::image_tool::QuickExecutable + "\" s=" + form.Text4.text()
-        + " d=" + blanksToUnderscores(form.DestDir.text()) + " -w" + form.txtWidth.text() + " -h"
-        + form.txtHeight.text()
+        + " d=" + blanksToUnderscores(form.DestDir.text()) + " -w"
+        + numberWord(form.txtWidth.text()) + " -h" + numberWord(form.txtHeight.text())
         + " -sm1 -namegen=\"[counter2;0].jpg\" -ov -remsrc -sortlstAZ -exclude(db) -nodlg -q"
-        + form.compressQ.text();
+        + numberWord(form.compressQ.text());
 }
 
 } // namespace pxw::conversion

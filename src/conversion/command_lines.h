@@ -10,7 +10,8 @@ namespace pxw::conversion {
 std::string convertParameters(const ui::frmBackupFiles& form);
 /// Parameters for the album build: the work folder is source and destination.
 std::string albumParameters(const ui::frmBackupFiles& form);
-/// The whole command line of the quick run (program and parameters).
+/// The whole command line of the quick run (program and parameters). Its numbers are unquoted,
+/// so blanks typed around them are left out.
 std::string quickCommandLine(const ui::frmBackupFiles& form);
 
 /// `text` with every blank replaced by "_".

@@ -36,9 +36,14 @@ Report convertReport(
             prompt = "The image tool reported an error (exit status "
                 + std::to_string(outcome.tool.exitCode) + ").";
         }
-        if (outcome.leftInWorkFolder > 0)
-            prompt += " The image tool could not read " + imagesText(outcome.leftInWorkFolder)
-                + "; they stay in " + workFolder + ".";
+        if (outcome.leftInWorkFolder > 0) {
+            // The tool stops short of an image it cannot read and of one it cannot write (a
+            // full disk, a folder without write permission): either way the copy stays.
+            prompt += " The image tool could not read or write "
+                + imagesText(outcome.leftInWorkFolder) + "; they stay in " + workFolder + ":";
+            for (const std::string& name : outcome.leftNames)
+                prompt += "\n" + name;
+        }
         for (const StagingFailure& failure : failures)
             prompt += "\n" + failure.entry + ": " + failure.reason;
         prompt += "\nThe converted images are in " + outputFolder + ".";
@@ -58,7 +63,7 @@ void ConvertCommands::Convert_Click() {
     if (!ensureFolder(workFolder, services_))
         return;
     inputs::applyNamingTemplate(form_);
-    if (!inputs::PickOutputFolder(form_, services_.dialogs))
+    if (!inputs::PickOutputFolder(form_, services_.dialogs, services_.toolkit))
         return;
     form_.DestDir.setText(form_.gFolderPath);
 
@@ -68,8 +73,10 @@ void ConvertCommands::Convert_Click() {
     outcome.tool = waitedLaunch(form_, services_, convertParameters(form_));
     if (outcome.tool.started) {
         for (const std::string& name : outcome.staging.stagedNames) {
-            if (services_.files.fileExists(workFolder + "\\" + name))
+            if (services_.files.fileExists(workFolder + "\\" + name)) {
                 ++outcome.leftInWorkFolder;
+                outcome.leftNames.push_back(name);
+            }
         }
     }
     Report report = convertReport(outcome, form_.DestDir.text(), workFolder);
@@ -84,7 +91,7 @@ void ConvertCommands::open_Click() {
 void ConvertCommands::Command2_Click() {
     if (refuseWhileWaiting(form_, services_.toolkit))
         return;
-    if (!inputs::PickOutputFolder(form_, services_.dialogs))
+    if (!inputs::PickOutputFolder(form_, services_.dialogs, services_.toolkit))
         return;
     form_.DestDir.setText(blanksToUnderscores(form_.gFolderPath));
     const std::string workFolder = form_.Text4.text();

@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace pxw::conversion {
 
@@ -16,6 +17,7 @@ struct ConvertOutcome {
     StagingResult staging;
     ToolRun tool;
     int leftInWorkFolder = 0; ///< staged images the tool did not convert
+    std::vector<std::string> leftNames; ///< their names in the work folder
 };
 
 /// The message box that reports a convert run.

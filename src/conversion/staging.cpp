@@ -1,18 +1,16 @@
 #include "staging.h"
 
+#include "platform/names.h"
 #include "platform/windows_path.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace pxw::conversion {
 
 namespace {
+// The drive mapping's own rule: a name it would match to a staged file is taken.
 bool sameIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x))
-            == std::tolower(static_cast<unsigned char>(y));
-    });
+    return platform::sameNameIgnoringCase(a, b);
 }
 } // namespace
 

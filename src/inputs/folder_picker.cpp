@@ -2,14 +2,23 @@
 
 namespace pxw::inputs {
 
-bool PickOutputFolder(ui::frmBackupFiles& form, platform::FileDialogService& dialogs) {
+bool PickOutputFolder(
+    ui::frmBackupFiles& form, platform::FileDialogService& dialogs, platform::Toolkit& toolkit) {
     platform::FileDialog& dialog = form.unziptofolder;
     dialog.CancelError = true;
     dialog.DialogTitle = "Select the required folder";
     dialog.InitDir = form.gFolderPath;
     dialog.Filter = "folder";
     dialog.FileName = FolderPlaceholder;
-    if (dialogs.showOpen(dialog, ui::handleOf(form)) != platform::DialogResult::Confirmed)
+    const platform::DialogResult result = dialogs.showOpen(dialog, ui::handleOf(form));
+    if (result == platform::DialogResult::Failed) {
+        // The dialog's answer holds 260 characters: a deeper folder cannot be handed back.
+        toolkit.messageBox("The path of the chosen folder is too long. Please choose a folder "
+                           "with a shorter path.",
+            platform::MessageIcon::Exclamation, "Pixelwain");
+        return false;
+    }
+    if (result != platform::DialogResult::Confirmed)
         return false;
     if (dialog.FileName == FolderPlaceholder)
         return false;

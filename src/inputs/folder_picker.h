@@ -10,7 +10,9 @@ namespace pxw::inputs {
 inline constexpr const char* FolderPlaceholder = "Select Folder and click Open";
 
 /// Asks for the output folder. True when a folder was picked: then gFolderPath holds it with
-/// one trailing backslash. False leaves everything as it was.
-bool PickOutputFolder(ui::frmBackupFiles& form, platform::FileDialogService& dialogs);
+/// one trailing backslash. False leaves everything as it was; a folder whose path does not fit
+/// the dialog's answer is told with a message.
+bool PickOutputFolder(
+    ui::frmBackupFiles& form, platform::FileDialogService& dialogs, platform::Toolkit& toolkit);
 
 } // namespace pxw::inputs

@@ -1,8 +1,11 @@
 #include "windows_path.h"
 
+#include "names.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <iterator>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -13,13 +16,6 @@ namespace {
 
 bool isSeparator(char c) {
     return c == '\\' || c == '/';
-}
-
-bool equalIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x))
-            == std::tolower(static_cast<unsigned char>(y));
-    });
 }
 
 std::vector<std::string> splitComponents(std::string_view path) {
@@ -42,24 +38,39 @@ std::vector<std::string> splitComponents(std::string_view path) {
 // The entry of `folder` named `name`: exactly if it exists, else the first that matches
 // ignoring case, else `name` as written.
 std::string matchName(const fs::path& folder, const std::string& name) {
-    if (name == "." || name == "..")
-        return name;
     std::error_code ec;
     if (fs::exists(fs::symlink_status(folder / name, ec)))
         return name;
     fs::directory_iterator it(folder, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
         std::string candidate = it->path().filename().string();
-        if (equalIgnoringCase(candidate, name))
+        if (sameNameIgnoringCase(candidate, name))
             return candidate;
     }
     return name;
 }
 
-fs::path resolveUnder(fs::path base, const std::vector<std::string>& parts) {
-    for (const std::string& part : parts)
-        base /= matchName(base, part);
-    return base;
+// Resolved by name, as Windows does: "." stays, ".." goes up one name but never above `base`,
+// the drive's root ("C:\\..\\x" is "C:\\x").
+fs::path resolveUnder(const fs::path& base, const std::vector<std::string>& parts) {
+    std::vector<std::string> names;
+    fs::path current = base;
+    for (const std::string& part : parts) {
+        if (part == ".")
+            continue;
+        if (part == "..") {
+            if (!names.empty()) {
+                names.pop_back();
+                current = base;
+                for (const std::string& name : names)
+                    current /= name;
+            }
+            continue;
+        }
+        names.push_back(matchName(current, part));
+        current /= names.back();
+    }
+    return current;
 }
 
 } // namespace
@@ -119,10 +130,16 @@ std::optional<fs::path> DriveMap::toHost(std::string_view windowsPath, std::stri
         return resolveUnder(fs::path("/"), splitComponents(windowsPath));
     }
     std::error_code ec;
-    fs::path current = fs::current_path(ec);
+    const fs::path current = fs::current_path(ec);
     if (ec)
         return fail("current folder unknown: " + ec.message());
-    return resolveUnder(current, splitComponents(windowsPath));
+    // From the current folder, ".." may go up to the host's root.
+    std::vector<std::string> parts;
+    for (const fs::path& name : current.relative_path())
+        parts.push_back(name.string());
+    for (std::string& part : splitComponents(windowsPath))
+        parts.push_back(std::move(part));
+    return resolveUnder(fs::path("/"), parts);
 }
 
 std::string DriveMap::toWindows(const fs::path& hostPath) const {
@@ -180,6 +197,19 @@ std::vector<std::string> splitCommandLine(std::string_view commandLine) {
     if (inWord)
         words.push_back(std::move(current));
     return words;
+}
+
+std::string joinQuoted(const std::vector<std::string>& words) {
+    std::string line;
+    for (const std::string& word : words) {
+        if (!line.empty())
+            line += ' ';
+        line += '"';
+        std::copy_if(
+            word.begin(), word.end(), std::back_inserter(line), [](char c) { return c != '"'; });
+        line += '"';
+    }
+    return line;
 }
 
 std::string fileNameOf(std::string_view windowsPath) {

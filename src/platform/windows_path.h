@@ -28,7 +28,8 @@ public:
 
     /// Host path for a Windows-style path. Existing folder and file names are matched exactly
     /// first, then ignoring letter case; names that do not exist keep the case as written.
-    /// `\` and `/` both separate. A path without a drive is relative to the current folder.
+    /// `\` and `/` both separate; "." and ".." are resolved by name and never lead above the
+    /// drive's folder. A path without a drive is relative to the current folder.
     /// Returns nullopt and sets *error for an unknown drive, a UNC path or an empty path.
     std::optional<std::filesystem::path> toHost(
         std::string_view windowsPath, std::string* error = nullptr) const;
@@ -46,6 +47,10 @@ private:
 /// closes quoting and is dropped; a backslash is an ordinary character; an open quote runs to
 /// the end. `d="D:\out\"` gives `d=D:\out\`, and `-q"90` gives `-q90`.
 std::vector<std::string> splitCommandLine(std::string_view commandLine);
+
+/// One command line that splitCommandLine splits back into `words`: each word in quotes,
+/// separated by blanks. A `"` inside a word cannot be carried and is left out.
+std::string joinQuoted(const std::vector<std::string>& words);
 
 /// The text after the last backslash (the whole text when there is none).
 std::string fileNameOf(std::string_view windowsPath);

@@ -1,7 +1,8 @@
 #include "controls.h"
 
+#include "platform/names.h"
+
 #include <algorithm>
-#include <cctype>
 
 namespace pxw::ui {
 
@@ -132,10 +133,7 @@ ListBox::ListBox(std::string name, Twips geometry, int tabIndex)
 }
 
 bool lessIgnoringCase(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x))
-            < std::tolower(static_cast<unsigned char>(y));
-    });
+    return platform::NameOrder::user().less(a, b);
 }
 
 void ListBox::AddItem(const std::string& entry) {

@@ -155,7 +155,7 @@ private:
     int value_ = 0;
 };
 
-/// A sorted single-selection list box: entries in ascending order ignoring letter case.
+/// A sorted single-selection list box: entries in the order of lessIgnoringCase.
 class ListBox : public Control {
 public:
     ListBox(std::string name, Twips geometry, int tabIndex);
@@ -186,7 +186,8 @@ private:
     int listIndex_ = -1;
 };
 
-/// Orders texts as the sorted list box does: ignoring letter case.
+/// Orders texts as the sorted list box does: as the desktop lists names, in the user's
+/// language, ignoring letter case (platform::NameOrder::user()).
 bool lessIgnoringCase(const std::string& a, const std::string& b);
 
 } // namespace pxw::ui

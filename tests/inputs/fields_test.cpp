@@ -4,23 +4,6 @@
 
 #include <gtest/gtest.h>
 
-using pxw::inputs::readInteger16;
-
-TEST(ReadInteger16, ReadsLikeTheFieldCheckDoes) {
-    struct Row {
-        const char* text;
-        std::optional<int> number;
-    };
-    for (const Row& row : std::initializer_list<Row> { { "300", 300 }, { "0", 0 }, { "00", 0 },
-             { "-5", -5 }, { "+7", 7 }, { " 12 ", 12 }, { "0.4", 0 }, { "2.5", 2 }, { "3.5", 4 },
-             { "-2.5", -2 }, { "0.5", 0 }, { "1.5", 2 }, { "5.", 5 }, { ".6", 1 },
-             { "32767", 32767 }, { "-32768", -32768 }, { "32768", std::nullopt },
-             { "99999", std::nullopt }, { "", std::nullopt }, { "abc", std::nullopt },
-             { "12a", std::nullopt }, { "-", std::nullopt }, { ".", std::nullopt },
-             { "1 2", std::nullopt }, { "1e3", std::nullopt } })
-        EXPECT_EQ(readInteger16(row.text), row.number) << '"' << row.text << '"';
-}
-
 namespace {
 struct FieldsFixture : ::testing::Test {
     pxw::testing::FakeServices fake;

@@ -13,7 +13,7 @@ struct PickerFixture : ::testing::Test {
 
     bool pick(ScriptedDialogs::Answer answer) {
         fake.dialogs.answers.push_back(std::move(answer));
-        return PickOutputFolder(form, fake.dialogs);
+        return PickOutputFolder(form, fake.dialogs, fake.toolkit);
     }
 };
 } // namespace
@@ -49,4 +49,12 @@ TEST_F(PickerFixture, CancelAndThePlaceholderAloneChangeNothing) {
     EXPECT_FALSE(pick(ScriptedDialogs::choose("Select Folder and click Open")));
     EXPECT_EQ(form.gFolderPath, "D:\\before\\");
     EXPECT_TRUE(fake.toolkit.messages.empty());
+}
+
+TEST_F(PickerFixture, AFolderTooLongForTheAnswerIsTold) {
+    form.gFolderPath = "D:\\before\\";
+    EXPECT_FALSE(pick([](auto&) { return pxw::platform::DialogResult::Failed; }));
+    EXPECT_EQ(form.gFolderPath, "D:\\before\\");
+    ASSERT_EQ(fake.toolkit.messages.size(), 1u);
+    EXPECT_NE(fake.toolkit.messages[0].prompt.find("too long"), std::string::npos);
 }

@@ -7,14 +7,6 @@
 namespace pxw::lumabatch {
 namespace {
 
-// The three command lines the program builds, with its default texts.
-const char* const ConvertParameters
-    = R"(s="c:\windows\pxwtemp01" d="D:\out\" -w"300" -h"400" -prop -sm1 -namegen="[counter2;0].jpg" -ov -dpiver72 -dpihor72 -sortlstAZ -sizeto(-1;-1;"300";"400") -exclude(db) -remsrc -nodlg -q"90)";
-const char* const AlbumParameters
-    = R"(s="c:\windows\pxwtemp01" d="c:\windows\pxwtemp01" -w"300" -h"400" -prop -sm1 -namegen="trip[counter2;1].jpg" -ov -dpiver72 -dpihor72 -remsrc -sortlstAZ -sizeto(-1;-1;"300";"400") -exclude(db) -nodlg -q"90)";
-const char* const QuickCommandLine
-    = R"("C:\WINDOWS\lumaforge\lumabatch.exe" s=c:\windows\pxwtemp01 d=D:\my_photos\ -w640 -h480 -sm1 -namegen="[counter2;0].jpg" -ov -remsrc -sortlstAZ -exclude(db) -nodlg -q75)";
-
 struct Parsed {
     std::optional<Options> options;
     ExitStatus exit = ExitStatus::AllDone;
@@ -38,55 +30,6 @@ Parsed parse(const std::vector<std::string>& args) {
 
 Parsed parseLine(std::string_view line) {
     return parse(platform::splitCommandLine(line));
-}
-
-TEST(Options, ConvertCommandLineOfTheProgram) {
-    Parsed parsed = parseLine(ConvertParameters);
-    ASSERT_TRUE(parsed.options) << parsed.err;
-    const Options& o = *parsed.options;
-    EXPECT_EQ(o.sourceFolder, R"(c:\windows\pxwtemp01)");
-    EXPECT_EQ(o.destinationFolder, R"(D:\out\)");
-    EXPECT_EQ(o.width, 300);
-    EXPECT_EQ(o.height, 400);
-    EXPECT_TRUE(o.keepProportions);
-    ASSERT_TRUE(o.names);
-    EXPECT_EQ(o.names->text(), "[counter2;0].jpg");
-    EXPECT_TRUE(o.overwrite);
-    EXPECT_EQ(o.dpiVertical, 72);
-    EXPECT_EQ(o.dpiHorizontal, 72);
-    EXPECT_TRUE(o.sortAZ);
-    EXPECT_EQ(o.excludedExtensions, std::vector<std::string> { "db" });
-    EXPECT_TRUE(o.removeSources);
-    EXPECT_EQ(o.quality, 90);
-    EXPECT_TRUE(parsed.err.empty());
-}
-
-TEST(Options, AlbumCommandLineOfTheProgram) {
-    Parsed parsed = parseLine(AlbumParameters);
-    ASSERT_TRUE(parsed.options) << parsed.err;
-    const Options& o = *parsed.options;
-    EXPECT_EQ(o.sourceFolder, o.destinationFolder);
-    EXPECT_EQ(o.names->nameFor(0), "trip01.jpg");
-    EXPECT_TRUE(o.removeSources);
-    EXPECT_TRUE(o.keepProportions);
-    EXPECT_EQ(o.width, 300);
-    EXPECT_EQ(o.height, 400);
-}
-
-TEST(Options, QuickCommandLineOfTheProgram) {
-    std::vector<std::string> words = platform::splitCommandLine(QuickCommandLine);
-    ASSERT_EQ(words.front(), R"(C:\WINDOWS\lumaforge\lumabatch.exe)");
-    Parsed parsed = parse({ words.begin() + 1, words.end() });
-    ASSERT_TRUE(parsed.options) << parsed.err;
-    const Options& o = *parsed.options;
-    EXPECT_EQ(o.destinationFolder, R"(D:\my_photos\)");
-    EXPECT_EQ(o.width, 640);
-    EXPECT_EQ(o.height, 480);
-    EXPECT_FALSE(o.keepProportions);
-    EXPECT_FALSE(o.dpiHorizontal);
-    EXPECT_FALSE(o.dpiVertical);
-    EXPECT_EQ(o.quality, 75);
-    EXPECT_TRUE(o.removeSources);
 }
 
 TEST(Options, TypedByHand) {
@@ -114,14 +57,6 @@ TEST(Options, SizeToWithoutLimits) {
     ASSERT_TRUE(parsed.options) << parsed.err;
     EXPECT_FALSE(parsed.options->width);
     EXPECT_EQ(parsed.options->height, 250);
-}
-
-TEST(Options, NumbersReadLikeTheSizeFields) {
-    Parsed parsed = parseLine(R"(s=/a d=/b -w"2.5" -h" 401" -q"89.5")");
-    ASSERT_TRUE(parsed.options) << parsed.err;
-    EXPECT_EQ(parsed.options->width, 2);
-    EXPECT_EQ(parsed.options->height, 401);
-    EXPECT_EQ(parsed.options->quality, 90);
 }
 
 TEST(Options, HelpListsTheOptions) {
@@ -167,28 +102,6 @@ INSTANTIATE_TEST_SUITE_P(Lines, BadCommandLine,
         BadLine { "s=/a d=/b -namegen=photo.jpg", "[counterN;S]" },
         BadLine { "s=/a d=/b -namegen=[counter2;0].png", ".jpg" },
         BadLine { "s=/a d=/b -namegen=[counterx;0].jpg", "counter" }));
-
-struct NumberCase {
-    const char* text;
-    std::optional<int> value;
-};
-
-class FieldNumber : public testing::TestWithParam<NumberCase> { };
-
-TEST_P(FieldNumber, ReadsLikeTheSizeFields) {
-    EXPECT_EQ(readFieldNumber(GetParam().text), GetParam().value) << GetParam().text;
-}
-
-INSTANTIATE_TEST_SUITE_P(Texts, FieldNumber,
-    testing::Values(NumberCase { "300", 300 }, NumberCase { " 300", 300 },
-        NumberCase { "300 ", 300 }, NumberCase { "+7", 7 }, NumberCase { "-5", -5 },
-        NumberCase { "0", 0 }, NumberCase { "00", 0 }, NumberCase { "0.4", 0 },
-        NumberCase { "2.5", 2 }, NumberCase { "3.5", 4 }, NumberCase { "2.51", 3 },
-        NumberCase { "-2.5", -2 }, NumberCase { "5.", 5 }, NumberCase { "32767", 32767 },
-        NumberCase { "-32768", -32768 }, NumberCase { "32768", std::nullopt },
-        NumberCase { "", std::nullopt }, NumberCase { "12a", std::nullopt },
-        NumberCase { "abc", std::nullopt }, NumberCase { "1 2", std::nullopt },
-        NumberCase { ".5", std::nullopt }, NumberCase { "-", std::nullopt }));
 
 } // namespace
 } // namespace pxw::lumabatch

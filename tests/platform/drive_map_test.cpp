@@ -43,6 +43,8 @@ protected:
         fs::create_directories(prefix.driveC() / "pictures");
         testing::writeFile(prefix.driveC() / "windows" / "lumaforge" / "lumabatch.exe", "");
         fs::create_directories(prefix.driveD() / "out");
+        fs::create_directories(prefix.driveD() / "Äpfel" / "Ёлка");
+        fs::create_directories(prefix.driveD() / "Straße");
     }
 
     TempPrefix prefix;
@@ -73,6 +75,13 @@ TEST_F(DriveMapTest, MapsWindowsPathsOntoTheHost) {
         { R"(D:\OUT\new.jpg)", d / "out/new.jpg" },
         { R"(Z:\)", "/" },
         { R"(z:\USR)", "/usr" },
+        // Letter case of every script, and the decomposed form of an accented letter.
+        { R"(D:\äPFEL\ёЛКА)", d / "Äpfel/Ёлка" },
+        { "D:\\A\xcc\x88pfel", d / "Äpfel" },
+        { R"(D:\STRASSE)", d / "Straße" },
+        // ".." goes up by name, never above the drive's folder.
+        { R"(C:\..\..\windows\.\lumaforge)", c / "windows/lumaforge" },
+        { R"(D:\out\..\..\OUT\x\..)", d / "out" },
     };
     for (const ToHostRow& row : rows) {
         std::string error;

@@ -106,10 +106,10 @@ TEST(QtFileDialogService, FolderPickerTakesTheFolderMovedIntoWithThePlaceholder)
         return dialog.selectedFiles();
     });
 
-    ASSERT_TRUE(inputs::PickOutputFolder(h.form, h.dialogs));
+    ASSERT_TRUE(inputs::PickOutputFolder(h.form, h.dialogs, h.toolkit));
     EXPECT_EQ(h.form.gFolderPath, "C:\\My Pictures\\");
     EXPECT_EQ(h.form.unziptofolder.FileName, "C:\\My Pictures\\Select Folder and click Open");
-    ASSERT_TRUE(inputs::PickOutputFolder(h.form, h.dialogs));
+    ASSERT_TRUE(inputs::PickOutputFolder(h.form, h.dialogs, h.toolkit));
     EXPECT_EQ(shown, 2);
     EXPECT_EQ(h.form.gFolderPath, "C:\\My Pictures\\");
 }
@@ -138,22 +138,27 @@ TEST(QtFileDialogService, ImageDialogChoosesSeveralExistingFiles) {
 }
 
 TEST(QtFileDialogService, AnAnswerLongerThanMaxFileSizeFails) {
-    ViewHarness h;
-    const fs::path folder = h.temp.driveC() / "pics";
-    const QStringList chosen { qtPath(folder / "b.jpg"), qtPath(folder / "a.jpg") };
-    h.dialogs.setRunner([&](QFileDialog&) -> std::optional<QStringList> { return chosen; });
-    const std::string answer = nul({ "C:\\pics", "b.jpg", "a.jpg" });
+    // The limit counts UTF-16 code units, as QString does, not UTF-8 bytes.
+    for (const std::string folderName : { "pics", "фотографии", "旅行 😀" }) {
+        SCOPED_TRACE(folderName);
+        ViewHarness h;
+        const fs::path folder = h.temp.driveC() / folderName;
+        const QStringList chosen { qtPath(folder / "b.jpg"), qtPath(folder / "ä.jpg") };
+        h.dialogs.setRunner([&](QFileDialog&) -> std::optional<QStringList> { return chosen; });
+        const std::string answer = nul({ "C:\\" + folderName, "b.jpg", "ä.jpg" });
+        const auto units = static_cast<int>(QString::fromStdString(answer).size());
 
-    FileDialog dialog;
-    dialog.Flags = flags::AllowMultiSelect | flags::FileMustExist;
-    dialog.FileName = "kept";
-    dialog.MaxFileSize = static_cast<int>(answer.size()) + 1; // no room for both closing NULs
-    EXPECT_EQ(h.dialogs.showOpen(dialog, ui::handleOf(h.form)), DialogResult::Failed);
-    EXPECT_EQ(dialog.FileName, "kept");
+        FileDialog dialog;
+        dialog.Flags = flags::AllowMultiSelect | flags::FileMustExist;
+        dialog.FileName = "kept";
+        dialog.MaxFileSize = units + 1; // no room for both closing NULs
+        EXPECT_EQ(h.dialogs.showOpen(dialog, ui::handleOf(h.form)), DialogResult::Failed);
+        EXPECT_EQ(dialog.FileName, "kept");
 
-    dialog.MaxFileSize = static_cast<int>(answer.size()) + 2;
-    EXPECT_EQ(h.dialogs.showOpen(dialog, ui::handleOf(h.form)), DialogResult::Confirmed);
-    EXPECT_EQ(dialog.FileName, answer);
+        dialog.MaxFileSize = units + 2;
+        EXPECT_EQ(h.dialogs.showOpen(dialog, ui::handleOf(h.form)), DialogResult::Confirmed);
+        EXPECT_EQ(dialog.FileName, answer);
+    }
 }
 
 TEST(QtFileDialogService, SaveAddsTheDefaultExtensionAndAsksBeforeOverwriting) {

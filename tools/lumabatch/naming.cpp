@@ -2,6 +2,7 @@
 
 #include "text_util.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace pxw::lumabatch {
@@ -49,6 +50,11 @@ std::optional<NameTemplate> NameTemplate::parse(std::string_view text, std::stri
         return refuse(error,
             "-namegen=" + quoted
                 + " would write outside the destination folder (no \\, / or .. in names)");
+
+    // Not in a file name: a NUL would cut it short, a line break would split the report.
+    if (std::any_of(text.begin(), text.end(),
+            [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }))
+        return refuse(error, "-namegen= holds a control character, which no file name may hold");
 
     std::size_t open = findIgnoringCase(text, CounterOpen);
     if (open == std::string_view::npos)

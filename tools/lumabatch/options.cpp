@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "platform/field_number.h"
 #include "text_util.h"
 
 #include <algorithm>
@@ -32,7 +33,7 @@ struct OptionRule {
 
 int readInRange(
     std::string_view option, std::string_view value, int low, int high, std::string_view what) {
-    std::optional<int> number = readFieldNumber(value);
+    std::optional<int> number = platform::readFieldNumber(value);
     if (!number || *number < low || *number > high)
         throw UsageError { std::string(option) + " needs " + std::string(what) + " from "
             + std::to_string(low) + " to " + std::to_string(high) + ", got \"" + std::string(value)
@@ -46,7 +47,7 @@ int readSide(std::string_view option, std::string_view value) {
 
 // A size of -sizeto: a side, or -1 for no limit.
 std::optional<int> readLimit(std::string_view value) {
-    if (std::optional<int> number = readFieldNumber(value); number && *number == NoLimit)
+    if (std::optional<int> number = platform::readFieldNumber(value); number && *number == NoLimit)
         return std::nullopt;
     return readInRange("-sizeto", value, 1, MaxSide, "sizes (or -1 for no limit)");
 }
@@ -174,6 +175,23 @@ bool applyOption(Options& options, std::string_view arg) {
     return false;
 }
 
+// The message on one line whatever an argument held: control characters written as \xNN.
+std::string printable(std::string_view text) {
+    std::string shown;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            const char digits[] = "0123456789abcdef";
+            shown += "\\x";
+            shown += digits[byte >> 4];
+            shown += digits[byte & 0xf];
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 void printHelp(std::ostream& out) {
     out << "Usage: lumabatch s=SOURCE d=DESTINATION [options]\n"
            "Converts every image directly in SOURCE to a JPEG in DESTINATION.\n"
@@ -190,8 +208,9 @@ void printHelp(std::ostream& out) {
            "  -namegen=TEMPLATE   output names: TEXT[counterN;S]TEXT.jpg; the outputs are\n"
            "                      numbered from S, zero-filled to N digits (more when needed);\n"
            "                      default: each source's own name with .jpg\n"
-           "  -sortlstAZ          number the sources in A to Z order, ignoring letter case\n"
-           "                      (default: order of the names' bytes)\n"
+           "  -sortlstAZ          number the sources in A to Z order as the desktop lists names:\n"
+           "                      the user's language, letter case ignored (default: order\n"
+           "                      of the names' bytes)\n"
            "  -exclude(EXT;...)   leave files with these extensions alone, e.g. -exclude(db)\n"
            "  -ov                 replace existing outputs (without it they are kept)\n"
            "  -remsrc             remove each source once its output is in place\n"
@@ -205,50 +224,6 @@ void printHelp(std::ostream& out) {
 }
 
 } // namespace
-
-std::optional<int> readFieldNumber(std::string_view text) {
-    std::size_t at = 0;
-    auto skipBlanks = [&] {
-        while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
-            ++at;
-    };
-    auto isDigit
-        = [&](std::size_t i) { return i < text.size() && text[i] >= '0' && text[i] <= '9'; };
-
-    skipBlanks();
-    bool negative = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
-        negative = text[at++] == '-';
-    if (!isDigit(at))
-        return std::nullopt;
-    long long whole = 0;
-    for (; isDigit(at); ++at) {
-        whole = whole * 10 + (text[at] - '0');
-        if (whole > 100000)
-            return std::nullopt;
-    }
-    // Round the fraction: above a half up, a half to the even neighbour.
-    if (at < text.size() && text[at] == '.') {
-        ++at;
-        std::size_t fractionStart = at;
-        while (isDigit(at))
-            ++at;
-        std::string_view fraction = text.substr(fractionStart, at - fractionStart);
-        if (!fraction.empty() && fraction[0] >= '5') {
-            bool exactlyHalf = fraction[0] == '5'
-                && fraction.find_first_not_of('0', 1) == std::string_view::npos;
-            if (!exactlyHalf || whole % 2 == 1)
-                ++whole;
-        }
-    }
-    skipBlanks();
-    if (at != text.size())
-        return std::nullopt;
-    long long value = negative ? -whole : whole;
-    if (value < -32768 || value > 32767)
-        return std::nullopt;
-    return static_cast<int>(value);
-}
 
 ParseResult parseCommandLine(
     const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -269,7 +244,7 @@ ParseResult parseCommandLine(
         if (options.destinationFolder.empty())
             throw UsageError { "no destination folder; give one as d=FOLDER" };
     } catch (const UsageError& error) {
-        err << "lumabatch: error: " << error.message << "; try --help\n";
+        err << "lumabatch: error: " << printable(error.message) << "; try --help\n";
         return ExitStatus::NothingDone;
     }
     return options;

@@ -41,9 +41,4 @@ using ParseResult = std::variant<Options, ExitStatus>;
 ParseResult parseCommandLine(
     const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-/// Reads a number the way the program's size fields read it: optional blanks, an optional
-/// sign, digits and an optional decimal fraction, rounded to the nearest whole number, a half
-/// to the even neighbour; within -32768 to 32767. Blanks may also follow.
-std::optional<int> readFieldNumber(std::string_view text);
-
 } // namespace pxw::lumabatch

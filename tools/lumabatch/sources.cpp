@@ -1,5 +1,6 @@
 #include "sources.h"
 
+#include "platform/names.h"
 #include "text_util.h"
 
 #include <algorithm>
@@ -43,7 +44,7 @@ std::optional<std::vector<SourceFile>> listSources(const fs::path& folder,
     }
     if (sortAZ) {
         std::sort(sources.begin(), sources.end(), [](const SourceFile& a, const SourceFile& b) {
-            return lessIgnoringCase(a.name, b.name);
+            return platform::NameOrder::user().less(a.name, b.name);
         });
     } else {
         std::sort(sources.begin(), sources.end(),

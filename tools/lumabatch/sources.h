@@ -19,8 +19,9 @@ struct SourceFile {
 };
 
 /// The regular files directly in `folder` (links to regular files included), without the
-/// excluded extensions (letter case ignored) and the tool's own work files; in A to Z order
-/// ignoring case when `sortAZ`, else in the order of the names' bytes.
+/// excluded extensions (letter case ignored) and the tool's own work files; in the order the
+/// window's list uses (platform::NameOrder::user()) when `sortAZ`, else in the order of the
+/// names' bytes.
 /// nullopt with *error set when the folder cannot be read.
 std::optional<std::vector<SourceFile>> listSources(const std::filesystem::path& folder,
     const std::vector<std::string>& excludedExtensions, bool sortAZ, std::string* error);

@@ -30,17 +30,6 @@ std::size_t findIgnoringCase(std::string_view text, std::string_view what) {
                                                 : static_cast<std::size_t>(found - text.begin());
 }
 
-bool lessIgnoringCase(std::string_view a, std::string_view b) {
-    auto byLowerByte = [](char x, char y) {
-        return static_cast<unsigned char>(lower(x)) < static_cast<unsigned char>(lower(y));
-    };
-    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), byLowerByte))
-        return true;
-    if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), byLowerByte))
-        return false;
-    return a < b;
-}
-
 std::string oneLine(std::string_view text) {
     std::string result;
     bool pendingBreak = false;

@@ -9,8 +9,6 @@ namespace pxw::lumabatch {
 bool equalIgnoringCase(std::string_view a, std::string_view b);
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);
 std::size_t findIgnoringCase(std::string_view text, std::string_view what);
-/// A to Z ignoring letter case; names equal but for case are ordered by their bytes.
-bool lessIgnoringCase(std::string_view a, std::string_view b);
 
 /// The text on one line: line breaks become "; ", blanks at both ends are dropped.
 std::string oneLine(std::string_view text);

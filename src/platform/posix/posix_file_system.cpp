@@ -196,7 +196,8 @@ Status PosixFileSystem::copyFile(const std::string& from, const std::string& to)
         return Status::failure(
             action + "destination folder does not exist (" + folder.string() + ")");
 
-    std::string temporary = (folder / ("." + target->filename().string() + ".pxw-XXXXXX")).string();
+    // Not named after the target: a name of 255 bytes leaves no room for more.
+    std::string temporary = (folder / ".pxw-copy-XXXXXX").string();
     UniqueFd output(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!output)
         return Status::failure(action + "cannot write in the destination folder: " + describe(errno)

@@ -277,11 +277,70 @@ void abandon(pid_t pid) {
     children.pids.push_back(pid);
 }
 
+// Where pidfd_open is missing (kernels before 5.3, some sandboxes), the end of a child is seen
+// through SIGCHLD: the handler writes a byte into a pipe that the event pump watches. Installed
+// once, kept for the life of the program; a handler that was there before still runs.
+class ChildSignalPipe {
+public:
+    static ChildSignalPipe& instance() {
+        static auto* pipe = new ChildSignalPipe; // never destroyed: the handler may still run
+        return *pipe;
+    }
+
+    int readFd() const { return readFd_; }
+
+    // A byte of our own, for a child that may have ended before the handler was in place.
+    void kick() const { [[maybe_unused]] ssize_t n = ::write(writeFd_, "k", 1); }
+
+    void drain() const {
+        char bytes[64];
+        while (::read(readFd_, bytes, sizeof bytes) > 0) { }
+    }
+
+private:
+    ChildSignalPipe() {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        readFd_ = ends[0];
+        writeFd_ = ends[1];
+        signalWriteFd = writeFd_;
+        struct sigaction action { };
+        action.sa_sigaction = onChildSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_SIGINFO | SA_RESTART | SA_NOCLDSTOP;
+        ::sigaction(SIGCHLD, &action, &previousAction);
+    }
+
+    static void onChildSignal(int signal, siginfo_t* info, void* context) {
+        const int savedErrno = errno;
+        [[maybe_unused]] ssize_t n = ::write(signalWriteFd, "c", 1);
+        errno = savedErrno;
+        if (previousAction.sa_flags & SA_SIGINFO) {
+            if (previousAction.sa_sigaction)
+                previousAction.sa_sigaction(signal, info, context);
+        } else if (previousAction.sa_handler != SIG_DFL && previousAction.sa_handler != SIG_IGN) {
+            previousAction.sa_handler(signal);
+        }
+    }
+
+    static inline int signalWriteFd = -1;
+    static inline struct sigaction previousAction { };
+    int readFd_ = -1;
+    int writeFd_ = -1;
+};
+
 class ChildHandle final : public ProcessHandle {
 public:
-    explicit ChildHandle(pid_t pid)
-        : pid_(pid)
-        , pidfd_(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0))) { }
+    ChildHandle(pid_t pid, bool usePidFd)
+        : pid_(pid) {
+        if (usePidFd)
+            pidfd_.reset(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+        if (pidfd_.get() < 0) {
+            signalPipe_ = &ChildSignalPipe::instance();
+            signalPipe_->kick();
+        }
+    }
     ChildHandle(const ChildHandle&) = delete;
     ChildHandle& operator=(const ChildHandle&) = delete;
     ~ChildHandle() override {
@@ -290,16 +349,20 @@ public:
     }
 
     int waitZero() override {
+        // Emptied before the look, so an end after it leaves a byte that wakes the next wait.
+        if (signalPipe_)
+            signalPipe_->drain();
         if (!ended_)
             ended_ = reapIfEnded(pid_, &exitCode_);
         return ended_ ? WaitObject0 : WaitTimeout;
     }
     int exitCode() const override { return ended_ ? exitCode_ : -1; }
-    int readyFd() const override { return pidfd_.get(); }
+    int readyFd() const override { return signalPipe_ ? signalPipe_->readFd() : pidfd_.get(); }
 
 private:
     pid_t pid_;
     UniqueFd pidfd_;
+    const ChildSignalPipe* signalPipe_ = nullptr;
     bool ended_ = false;
     int exitCode_ = -1;
 };
@@ -347,7 +410,7 @@ bool PosixProcesses::shellExecuteEx(ShellExecuteInfo& info) {
     if (started.pid < 0)
         return fail(started.error);
     if (watched)
-        info.hProcess = std::make_unique<ChildHandle>(started.pid);
+        info.hProcess = std::make_unique<ChildHandle>(started.pid, !watchBySignal_);
     return true;
 }
 
@@ -430,6 +493,10 @@ Status PosixProcesses::shellOpen(WindowHandle, const std::string&, const std::st
             opened = "http://" + target + (target.find('/') == std::string::npos ? "/" : "");
     }
     return startProgram("xdg-open", { opened });
+}
+
+void PosixProcesses::watchChildrenBySignal() {
+    watchBySignal_ = true;
 }
 
 std::string PosixProcesses::programFolder() {

@@ -33,11 +33,16 @@ public:
     /// Empty when the executable's path cannot be read.
     std::string programFolder() override;
 
+    /// Watches waited programs through SIGCHLD and a pipe, as is done anyway where pidfd_open
+    /// is missing; for tests and measurements of that way.
+    void watchChildrenBySignal();
+
 private:
     Status startProgram(const std::string& program, std::vector<std::string> arguments);
 
     DriveMap drives_;
     std::filesystem::path executable_;
+    bool watchBySignal_ = false;
 };
 
 } // namespace pxw::platform

@@ -1,5 +1,7 @@
 #include "qt_file_dialog.h"
 
+#include "platform/names.h"
+
 #include <QFile>
 #include <algorithm>
 #include <filesystem>
@@ -127,10 +129,11 @@ DialogResult QtFileDialogService::show(
         return DialogResult::Cancelled;
 
     std::string answer = answerOf(*chosen, drives_);
-    // The caller's buffer holds MaxFileSize characters, the terminating NUL included (two of
-    // them after a list of several files).
+    // The caller's buffer holds MaxFileSize characters (UTF-16 code units), the terminating NUL
+    // included (two of them after a list of several files).
     const std::size_t terminators = chosen->size() > 1 ? 2 : 1;
-    if (answer.size() + terminators > static_cast<std::size_t>(std::max(dialog.MaxFileSize, 0)))
+    if (utf16Length(answer) + terminators
+        > static_cast<std::size_t>(std::max(dialog.MaxFileSize, 0)))
         return DialogResult::Failed;
     dialog.FileName = std::move(answer);
     const int filter = nameFilterIndex(shown.nameFilters(), shown.selectedNameFilter());

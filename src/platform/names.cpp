@@ -1,0 +1,110 @@
+#include "names.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <unicode/ucol.h>
+#include <unicode/unorm2.h>
+#include <unicode/ustring.h>
+#include <vector>
+
+namespace pxw::platform {
+
+namespace {
+
+// "de_DE.UTF-8@euro" -> "de_DE"; the C locale -> the root order.
+std::string icuLocaleOf(std::string_view posix) {
+    std::string name(posix.substr(0, posix.find_first_of(".@")));
+    if (name == "C" || name == "POSIX")
+        return {};
+    return name;
+}
+
+std::string userCollationLocale() {
+    for (const char* variable : { "LC_ALL", "LC_COLLATE", "LANG" }) {
+        if (const char* value = std::getenv(variable); value && *value)
+            return value;
+    }
+    return {};
+}
+
+// UTF-16 of a UTF-8 text; nothing when it is not UTF-8.
+std::optional<std::u16string> toUtf16(std::string_view utf8) {
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t length = 0;
+    u_strFromUTF8(nullptr, 0, &length, utf8.data(), static_cast<int32_t>(utf8.size()), &status);
+    if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status))
+        return std::nullopt;
+    std::u16string text(static_cast<std::size_t>(length), u'\0');
+    status = U_ZERO_ERROR;
+    u_strFromUTF8(
+        text.data(), length, nullptr, utf8.data(), static_cast<int32_t>(utf8.size()), &status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    return text;
+}
+
+bool sameIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+        [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+} // namespace
+
+void NameOrder::Close::operator()(UCollator* collator) const {
+    ucol_close(collator);
+}
+
+NameOrder::NameOrder(std::string_view locale) {
+    UErrorCode status = U_ZERO_ERROR;
+    collator_.reset(ucol_open(icuLocaleOf(locale).c_str(), &status));
+    if (U_FAILURE(status) || !collator_) {
+        status = U_ZERO_ERROR;
+        collator_.reset(ucol_open("", &status));
+    }
+    if (collator_)
+        ucol_setStrength(collator_.get(), UCOL_SECONDARY);
+}
+
+NameOrder::~NameOrder() = default;
+
+const NameOrder& NameOrder::user() {
+    static const NameOrder order(userCollationLocale());
+    return order;
+}
+
+int NameOrder::compare(std::string_view a, std::string_view b) const {
+    if (collator_) {
+        UErrorCode status = U_ZERO_ERROR;
+        const UCollationResult result = ucol_strcollUTF8(collator_.get(), a.data(),
+            static_cast<int32_t>(a.size()), b.data(), static_cast<int32_t>(b.size()), &status);
+        if (U_SUCCESS(status) && result != UCOL_EQUAL)
+            return result == UCOL_LESS ? -1 : 1;
+    }
+    return a.compare(b);
+}
+
+bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a == b)
+        return true;
+    const std::optional<std::u16string> wideA = toUtf16(a);
+    const std::optional<std::u16string> wideB = toUtf16(b);
+    if (!wideA || !wideB)
+        return sameIgnoringAsciiCase(a, b);
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t order = unorm_compare(reinterpret_cast<const UChar*>(wideA->data()),
+        static_cast<int32_t>(wideA->size()), reinterpret_cast<const UChar*>(wideB->data()),
+        static_cast<int32_t>(wideB->size()), U_COMPARE_IGNORE_CASE | U_FOLD_CASE_DEFAULT, &status);
+    return U_SUCCESS(status) && order == 0;
+}
+
+std::size_t utf16Length(std::string_view utf8) {
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t length = 0;
+    u_strFromUTF8WithSub(nullptr, 0, &length, utf8.data(), static_cast<int32_t>(utf8.size()),
+        0xFFFD, nullptr, &status);
+    return static_cast<std::size_t>(length);
+}
+
+} // namespace pxw::platform
