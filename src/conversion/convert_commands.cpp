@@ -23,12 +23,17 @@ Report convertReport(
             platform::MessageIcon::None, "Pixelwain" };
     }
     std::string prompt;
-    if (!outcome.tool.started) {
+    const int notConverted = static_cast<int>(failures.size()) + outcome.leftInWorkFolder;
+    if (outcome.tool.started && outcome.tool.exitCode == platform::image_tool::CancelledExitCode) {
+        prompt = "The run was cancelled: " + std::to_string(outcome.listed - notConverted) + " of "
+            + imagesText(outcome.listed) + " were converted into " + outputFolder + ".";
+        for (const StagingFailure& failure : failures)
+            prompt += "\n" + failure.entry + ": " + failure.reason;
+    } else if (!outcome.tool.started) {
         prompt = "The image tool " + std::string(platform::image_tool::Executable)
             + " could not be started: " + outcome.tool.error
             + ". No image was converted. Please reinstall this program.";
     } else {
-        int notConverted = static_cast<int>(failures.size()) + outcome.leftInWorkFolder;
         if (notConverted > 0) {
             prompt = imagesText(notConverted) + " of " + std::to_string(outcome.listed)
                 + " could not be converted.";
@@ -92,7 +97,7 @@ void ConvertCommands::Command2_Click() {
         return;
     // A file that cannot be copied is left out; the tool converts the others.
     stageEntries(form_.FileList.entries(), workFolder, services_.files);
-    if (!services_.processes.startDetached(quickCommandLine(form_)))
+    if (!services_.processes.startDetached(quickCommandLine(form_), 1))
         services_.toolkit.messageBox(
             "File is not there!   ", platform::MessageIcon::Information, "Warning");
 }

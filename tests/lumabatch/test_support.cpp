@@ -100,13 +100,14 @@ std::vector<double> colourAt(const VImage& image, int x, int y) {
     return colour;
 }
 
-RunResult runTool(
-    const std::vector<std::string>& args, const std::map<std::string, std::string>& environment) {
+RunResult runTool(const std::vector<std::string>& args,
+    const std::map<std::string, std::string>& environment, const fs::path& executable) {
     TempFolder capture;
     const fs::path outFile = capture / "out";
     const fs::path errFile = capture / "err";
 
-    std::vector<std::string> argStrings { LUMABATCH_EXECUTABLE };
+    std::vector<std::string> argStrings { executable.empty() ? LUMABATCH_EXECUTABLE
+                                                             : executable.string() };
     argStrings.insert(argStrings.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : argStrings)
@@ -120,8 +121,10 @@ RunResult runTool(
         if (!environment.contains(name))
             envStrings.emplace_back(text);
     }
-    for (const auto& [name, value] : environment)
-        envStrings.push_back(name + "=" + value);
+    for (const auto& [name, value] : environment) {
+        if (!value.empty())
+            envStrings.push_back(name + "=" + value);
+    }
     std::vector<char*> envp;
     for (std::string& entry : envStrings)
         envp.push_back(entry.data());

@@ -53,9 +53,10 @@ struct RunResult {
     std::string err;
 };
 
-/// Runs the built lumabatch with `args` (no shell), with extra environment variables, and
-/// waits for it to end (at most two minutes).
+/// Runs the built lumabatch (or `executable`) with `args` (no shell), with extra environment
+/// variables (an empty value removes one), and waits for it to end (at most two minutes).
 RunResult runTool(const std::vector<std::string>& args,
-    const std::map<std::string, std::string>& environment = {});
+    const std::map<std::string, std::string>& environment = {},
+    const std::filesystem::path& executable = {});
 
 } // namespace pxw::lumabatch::test

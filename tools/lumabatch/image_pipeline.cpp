@@ -192,7 +192,19 @@ VImage withResolution(VImage image, const ConvertSettings& settings) {
     return image;
 }
 
-std::string encodeJpeg(const VImage& image, int quality) {
+// Called by libvips as the pixels are computed; a cancelled run stops the computation there.
+void stopIfCancelled(VipsImage* image, VipsProgress*, void* flag) {
+    if (static_cast<const std::atomic<bool>*>(flag)->load())
+        vips_image_set_kill(image, TRUE);
+}
+
+std::string encodeJpeg(VImage image, int quality, const std::atomic<bool>* cancelled) {
+    if (cancelled) {
+        image = image.copy();
+        vips_image_set_progress(image.get_image(), TRUE);
+        g_signal_connect(image.get_image(), "eval", G_CALLBACK(stopIfCancelled),
+            const_cast<std::atomic<bool>*>(cancelled));
+    }
     VipsBlob* blob
         = image.jpegsave_buffer(VImage::option()->set("Q", quality)->set("interlace", false));
     std::unique_ptr<VipsBlob, void (*)(VipsBlob*)> owner(
@@ -255,7 +267,7 @@ Status convertToJpeg(const fs::path& source, const ConvertSettings& settings, st
             break;
         }
         image = withResolution(withoutSourceMetadata(flattenOnWhite(toSrgb(image))), settings);
-        jpeg = encodeJpeg(image, settings.quality);
+        jpeg = encodeJpeg(image, settings.quality, settings.cancelled);
         return Status::success();
     } catch (const vips::VError& error) {
         return Status::failure(reasonFromVips(error.what()));

@@ -2,6 +2,7 @@
 
 #include "platform/status.h"
 
+#include <atomic>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -15,6 +16,8 @@ struct ConvertSettings {
     int quality = 90;
     std::optional<int> dpiHorizontal; ///< no value: keep the source's resolution
     std::optional<int> dpiVertical;
+    /// When set and true, a conversion under way stops soon with a failure.
+    const std::atomic<bool>* cancelled = nullptr;
 };
 
 /// Starts libvips and ImageMagick once per process; later calls do nothing. Must run before

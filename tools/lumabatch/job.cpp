@@ -4,6 +4,7 @@
 #include "platform/windows_path.h"
 #include "progress.h"
 #include "sources.h"
+#include "window_link.h"
 
 #include <algorithm>
 #include <atomic>
@@ -145,6 +146,7 @@ mode_t newFilePermissions() {
 }
 
 enum class SourceState {
+    Waiting, ///< not converted: the run was cancelled first. Stays untouched
     Failed, ///< could not be converted: stays where it is, untouched
     Converted, ///< output waits in a work file
     Placed, ///< output is in place
@@ -153,7 +155,7 @@ enum class SourceState {
 
 struct Source {
     SourceFile file;
-    SourceState state = SourceState::Failed;
+    SourceState state = SourceState::Waiting;
     fs::path work; ///< the converted image, while Converted
     std::string outputName;
     bool held = false; ///< moved aside to a work name to free its name for an output
@@ -174,19 +176,25 @@ public:
             sources_[i].file = std::move(files[i]);
     }
 
-    ExitStatus run() {
-        convertAll();
-        if (stopRequested) {
-            discardWorkFiles();
-            progress_.close();
-            progress_.report("lumabatch: stopped; no output was placed and no source removed");
-            return ExitStatus::SomeFailed;
+    ExitStatus run(const std::optional<fs::path>& windowProgram) {
+        if (windowProgram) {
+            window_ = WindowLink::start(*windowProgram,
+                "lumabatch - converting into " + options_.destinationFolder, sources_.size(),
+                [] { requestStop(); });
+            progress_.attachWindow(window_.get());
         }
+        convertAll();
+        // What is converted by now is kept, whether the run was cancelled or not; a stop
+        // that came after the last file changes nothing.
+        const bool cancelled = std::any_of(sources_.begin(), sources_.end(),
+            [](const Source& source) { return source.state == SourceState::Waiting; });
+        progress_.attachWindow(nullptr);
+        window_.reset();
         nameOutputs();
         placeOutputs();
         removeSources();
         progress_.close();
-        return summary();
+        return summary(cancelled);
     }
 
 private:
@@ -197,7 +205,7 @@ private:
 
     void convertAll() {
         ConvertSettings settings { options_.width, options_.height, options_.keepProportions,
-            options_.quality, options_.dpiHorizontal, options_.dpiVertical };
+            options_.quality, options_.dpiHorizontal, options_.dpiVertical, &stopRequested };
         const mode_t permissions = newFilePermissions();
         // Largest files first, so that no large file is left running alone at the end.
         std::vector<Source*> order;
@@ -216,13 +224,17 @@ private:
                 std::string jpeg;
                 std::string error;
                 platform::Status status = convertToJpeg(source.file.path, settings, jpeg);
-                if (!status) {
+                if (!status && stopRequested) {
+                    // Abandoned on the way: not a failure of the file.
+                } else if (!status) {
+                    source.state = SourceState::Failed;
                     fail(source, status.message());
                 } else if (std::optional<fs::path> work = writeWorkFile(
                                destination_, jpeg, permissions, options_.removeSources, &error)) {
                     source.work = *work;
                     source.state = SourceState::Converted;
                 } else {
+                    source.state = SourceState::Failed;
                     fail(source, error);
                 }
                 progress_.finished();
@@ -235,13 +247,6 @@ private:
         for (unsigned i = 1; i < workers; ++i)
             threads.emplace_back(worker);
         worker();
-    }
-
-    void discardWorkFiles() {
-        for (Source& source : sources_) {
-            if (source.state == SourceState::Converted)
-                ::unlink(source.work.c_str());
-        }
     }
 
     // Outputs are numbered in the order of the sources, counting only converted ones.
@@ -377,10 +382,16 @@ private:
         }
     }
 
-    ExitStatus summary() {
+    ExitStatus summary(bool cancelled) {
         std::size_t placed = 0;
         for (const Source& source : sources_)
             placed += source.state == SourceState::Placed ? 1 : 0;
+        if (cancelled) {
+            progress_.report("lumabatch: cancelled; " + std::to_string(placed) + " of "
+                + std::to_string(sources_.size()) + " files converted into "
+                + quoted(destination_));
+            return ExitStatus::Cancelled;
+        }
         if (problems_ == 0) {
             // On a terminal the bar has gone; say how the run ended.
             if (showProgressBar_)
@@ -405,6 +416,7 @@ private:
     std::atomic<std::size_t> problems_ { 0 };
     std::set<std::string> placedNames_;
     std::map<std::string, Source*> standingSources_;
+    std::unique_ptr<WindowLink> window_;
 };
 
 void usageError(std::ostream& err, const std::string& message) {
@@ -459,7 +471,8 @@ ExitStatus runJob(const Options& options, const platform::DriveMap& drives, std:
         return ExitStatus::NothingDone;
     }
     bool sameFolder = fs::equivalent(*source, *destination, ec);
-    return Batch(options, *destination, sameFolder, std::move(*files), err, settings).run();
+    return Batch(options, *destination, sameFolder, std::move(*files), err, settings)
+        .run(settings.windowProgram);
 }
 
 } // namespace pxw::lumabatch

@@ -4,6 +4,7 @@
 #include "job.h"
 #include "options.h"
 #include "platform/windows_path.h"
+#include "window_link.h"
 
 #include <csignal>
 #include <iostream>
@@ -27,9 +28,15 @@ int main(int argc, char** argv) {
     initImageLibraries(argv[0]);
     std::signal(SIGINT, onStopSignal);
     std::signal(SIGTERM, onStopSignal);
+    // A progress window that has gone is no reason to stop.
+    std::signal(SIGPIPE, SIG_IGN);
 
     JobSettings settings;
     settings.showProgressBar = ::isatty(STDERR_FILENO) == 1;
+    // The program that started the tool asked for a window; without a display it converts
+    // all the same.
+    if (requestedShowState() != 0 && displayAvailable())
+        settings.windowProgram = progressWindowProgram();
     return toExitCode(runJob(std::get<Options>(parsed), pxw::platform::DriveMap::fromEnvironment(),
         std::cerr, settings));
 }

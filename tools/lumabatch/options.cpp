@@ -201,7 +201,13 @@ void printHelp(std::ostream& out) {
            "\n"
            "Reads JPEG, GIF, TIFF, PNG, PSD, BMP, Photo CD, JPEG 2000, MacPaint, WebP and\n"
            "HEIF. Outputs are upright, sRGB, flattened on white, baseline JPEG.\n"
-           "Exit status: 0 all done, 1 some files failed, 2 nothing done.\n";
+           "\n"
+           "With PIXELWAIN_SHOW set to a show state other than 0 (as Pixelwain sets it) and a\n"
+           "display, a progress window with a Cancel button is shown during the run; on a\n"
+           "terminal a progress bar is drawn instead. Cancel, Ctrl+C and SIGTERM stop the run:\n"
+           "images in flight are abandoned, the outputs finished by then are kept.\n"
+           "\n"
+           "Exit status: 0 all done, 1 some files failed, 2 nothing done, 3 cancelled.\n";
 }
 
 } // namespace
