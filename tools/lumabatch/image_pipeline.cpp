@@ -4,8 +4,13 @@
 
 #include <Magick++.h>
 #include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -26,19 +31,32 @@ constexpr double MillimetresPerInch = 25.4;
 constexpr std::string_view PhotoCdSignature = "PCD_IPI";
 constexpr std::size_t PhotoCdSignatureOffset = 2048;
 
-bool readWholeFile(const fs::path& file, std::string& bytes, std::string& error) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        error = "cannot open the file";
-        return false;
+// An open file mapped into memory, for the readers' buffer loaders: every reader can load
+// from memory, while some of libvips' readers cannot seek in a descriptor.
+class MappedFile {
+public:
+    explicit MappedFile(int fd) {
+        struct stat info { };
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+            throw std::runtime_error("not a file");
+        if (info.st_size == 0)
+            throw std::runtime_error("the file is empty");
+        size_ = static_cast<std::size_t>(info.st_size);
+        data_ = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (data_ == MAP_FAILED)
+            throw std::runtime_error(std::string("cannot read the file: ") + std::strerror(errno));
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = "cannot read the file";
-        return false;
-    }
-    return true;
-}
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+    ~MappedFile() { ::munmap(data_, size_); }
+
+    const void* data() const { return data_; }
+    std::size_t size() const { return size_; }
+
+private:
+    void* data_ = nullptr;
+    std::size_t size_ = 0;
+};
 
 bool hasPhotoCdSignature(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -74,21 +92,40 @@ vips::VOption* thumbnailOptions(const Box& box) {
         ->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
 }
 
-VImage loadWithVips(const fs::path& source, const ConvertSettings& settings) {
+VImage loadWithVips(const MappedFile& file, const ConvertSettings& settings, std::string& padded) {
     Box box = boxFor(settings);
-    return VImage::thumbnail(source.c_str(), box.width, thumbnailOptions(box));
+    const void* data = file.data();
+    std::size_t size = file.size();
+    // libheif reads ahead past the end of a small file, which a memory source refuses; a
+    // HEIF file ("ftyp" box first) gets zeros behind it.
+    constexpr std::size_t HeifReadAhead = 1 << 16;
+    if (size > 8 && std::string_view(static_cast<const char*>(data) + 4, 4) == "ftyp") {
+        padded.assign(static_cast<const char*>(data), size);
+        padded.resize(size + HeifReadAhead);
+        data = padded.data();
+        size = padded.size();
+    }
+    VipsBlob* blob = vips_blob_new(nullptr, data, size);
+    std::unique_ptr<VipsBlob, void (*)(VipsBlob*)> owner(
+        blob, [](VipsBlob* b) { vips_area_unref(VIPS_AREA(b)); });
+    return VImage::thumbnail_buffer(blob, box.width, thumbnailOptions(box));
 }
 
-VImage loadWithMagick(const fs::path& source, const char* format, const ConvertSettings& settings) {
-    std::string bytes;
-    std::string error;
-    if (!readWholeFile(source, bytes, error))
-        throw std::runtime_error(error);
+VImage loadWithMagick(
+    const MappedFile& file, const std::string& format, const ConvertSettings& settings) {
     Magick::Image image;
-    image.quiet(true);
+    // Warnings are reported: a damaged image must fail, not pass half grey.
+    image.quiet(false);
     image.magick(format);
-    image.read(Magick::Blob(bytes.data(), bytes.size()));
-    bytes.clear();
+    try {
+        image.read(Magick::Blob(file.data(), file.size()));
+    } catch (const Magick::WarningCorruptImage&) {
+        throw;
+    } catch (const Magick::Warning&) {
+        // Remarks about unknown tags and the like: the image is read.
+    }
+    if (image.columns() == 0 || image.rows() == 0)
+        throw std::runtime_error("no image in the file");
     image.autoOrient();
     // Photo CD pixels arrive as YCC; anything else not in sRGB is converted the same way.
     if (image.colorSpace() != MagickCore::sRGBColorspace)
@@ -192,19 +229,7 @@ VImage withResolution(VImage image, const ConvertSettings& settings) {
     return image;
 }
 
-// Called by libvips as the pixels are computed; a cancelled run stops the computation there.
-void stopIfCancelled(VipsImage* image, VipsProgress*, void* flag) {
-    if (static_cast<const std::atomic<bool>*>(flag)->load())
-        vips_image_set_kill(image, TRUE);
-}
-
-std::string encodeJpeg(VImage image, int quality, const std::atomic<bool>* cancelled) {
-    if (cancelled) {
-        image = image.copy();
-        vips_image_set_progress(image.get_image(), TRUE);
-        g_signal_connect(image.get_image(), "eval", G_CALLBACK(stopIfCancelled),
-            const_cast<std::atomic<bool>*>(cancelled));
-    }
+std::string encodeJpeg(const VImage& image, int quality) {
     VipsBlob* blob
         = image.jpegsave_buffer(VImage::option()->set("Q", quality)->set("interlace", false));
     std::unique_ptr<VipsBlob, void (*)(VipsBlob*)> owner(
@@ -215,7 +240,7 @@ std::string encodeJpeg(VImage image, int quality, const std::atomic<bool>* cance
 }
 
 std::string reasonFromVips(const std::string& message) {
-    if (message.find("is not a known file format") != std::string::npos)
+    if (message.find("a known") != std::string::npos)
         return "not an image this tool can read";
     return oneLine(message);
 }
@@ -251,30 +276,79 @@ Reader readerFor(const fs::path& file) {
     return Reader::Vips;
 }
 
+std::string magickFormatFor(Reader reader) {
+    switch (reader) {
+    case Reader::MagickPhotoCd:
+        return "PCD";
+    case Reader::MagickMacPaint:
+        return "MAC";
+    case Reader::Vips:
+        break;
+    }
+    return {};
+}
+
+std::string secondReaderFormat(const fs::path& file) {
+    struct Kind {
+        const char* extension;
+        const char* format;
+    };
+    static constexpr Kind Kinds[] = { { ".jpg", "JPEG" }, { ".jpeg", "JPEG" }, { ".jpe", "JPEG" },
+        { ".gif", "GIF" }, { ".tif", "TIFF" }, { ".tiff", "TIFF" }, { ".png", "PNG" },
+        { ".psd", "PSD" }, { ".bmp", "BMP" }, { ".jp2", "JP2" }, { ".j2k", "J2K" },
+        { ".jpf", "JP2" }, { ".webp", "WEBP" }, { ".heic", "HEIC" }, { ".heif", "HEIC" } };
+    const std::string extension = file.extension().string();
+    for (const Kind& kind : Kinds) {
+        if (equalIgnoringCase(extension, kind.extension))
+            return kind.format;
+    }
+    return {};
+}
+
 Status convertToJpeg(const fs::path& source, const ConvertSettings& settings, std::string& jpeg) {
+    const int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return Status::failure(std::string("cannot open the file: ") + std::strerror(errno));
+    Status status
+        = convertDescriptor(fd, magickFormatFor(readerFor(source)), settings, jpeg, nullptr);
+    ::close(fd);
+    return status;
+}
+
+Status convertDescriptor(int fd, const std::string& magickFormat, const ConvertSettings& settings,
+    std::string& jpeg, Failure* failure) {
     initImageLibraries(nullptr);
+    auto failed = [&](Failure kind, const std::string& reason) {
+        if (failure)
+            *failure = kind;
+        return Status::failure(reason);
+    };
     try {
-        VImage image;
-        switch (readerFor(source)) {
-        case Reader::Vips:
-            image = loadWithVips(source, settings);
-            break;
-        case Reader::MagickPhotoCd:
-            image = loadWithMagick(source, "PCD", settings);
-            break;
-        case Reader::MagickMacPaint:
-            image = loadWithMagick(source, "MAC", settings);
-            break;
-        }
+        // The file stays mapped until the image is encoded.
+        const MappedFile file(fd);
+        std::string padded;
+        vips_error_clear();
+        VImage image = magickFormat.empty() ? loadWithVips(file, settings, padded)
+                                            : loadWithMagick(file, magickFormat, settings);
         image = withResolution(withoutSourceMetadata(flattenOnWhite(toSrgb(image))), settings);
-        jpeg = encodeJpeg(image, settings.quality, settings.cancelled);
+        jpeg = encodeJpeg(image, settings.quality);
+        // A reader that fails on a tile only warns, and the encoder goes on with grey: a
+        // damaged file must fail instead.
+        if (const std::string errors = vips_error_buffer(); !errors.empty())
+            return failed(Failure::Damaged, oneLine(errors));
+        if (failure)
+            *failure = Failure::None;
         return Status::success();
     } catch (const vips::VError& error) {
-        return Status::failure(reasonFromVips(error.what()));
+        const std::string message = error.what();
+        const bool unsupported = message.find("not supported") != std::string::npos
+            || message.find("unsupported") != std::string::npos
+            || message.find("a known") != std::string::npos;
+        return failed(unsupported ? Failure::Unsupported : Failure::Damaged, reasonFromVips(message));
     } catch (const Magick::Exception& error) {
-        return Status::failure(oneLine(error.what()));
+        return failed(Failure::Damaged, oneLine(error.what()));
     } catch (const std::exception& error) {
-        return Status::failure(oneLine(error.what()));
+        return failed(Failure::Damaged, oneLine(error.what()));
     }
 }
 

@@ -1,8 +1,9 @@
 #include "job.h"
 
-#include "image_pipeline.h"
+#include "isolated_converter.h"
 #include "platform/windows_path.h"
 #include "progress.h"
+#include "sandbox.h"
 #include "sources.h"
 #include "window_link.h"
 
@@ -170,6 +171,7 @@ public:
         , sameFolder_(sameFolder)
         , progress_(err, settings.showProgressBar, files.size())
         , filesInFlight_(settings.filesInFlight)
+        , workerProgram_(settings.workerProgram)
         , showProgressBar_(settings.showProgressBar) {
         sources_.resize(files.size());
         for (std::size_t i = 0; i < files.size(); ++i)
@@ -204,8 +206,9 @@ private:
     }
 
     void convertAll() {
-        ConvertSettings settings { options_.width, options_.height, options_.keepProportions,
-            options_.quality, options_.dpiHorizontal, options_.dpiVertical, &stopRequested };
+        const ConvertSettings settings { options_.width, options_.height,
+            options_.keepProportions, options_.quality, options_.dpiHorizontal,
+            options_.dpiVertical };
         const mode_t permissions = newFilePermissions();
         // Largest files first, so that no large file is left running alone at the end.
         std::vector<Source*> order;
@@ -213,24 +216,32 @@ private:
             order.push_back(&source);
         std::stable_sort(order.begin(), order.end(),
             [](const Source* a, const Source* b) { return a->file.size > b->file.size; });
-        std::atomic<std::size_t> next { 0 };
-        auto worker = [&] {
-            for (;;) {
-                std::size_t index = next++;
-                if (index >= order.size() || stopRequested)
-                    return;
-                Source& source = *order[index];
-                progress_.started(source.file.name);
-                std::string jpeg;
+        std::vector<fs::path> paths;
+        for (const Source* source : order)
+            paths.push_back(source->file.path);
+
+        unsigned workers = filesInFlight_ ? filesInFlight_ : std::thread::hardware_concurrency();
+        workers = static_cast<unsigned>(
+            std::clamp<std::size_t>(workers, 1, std::max<std::size_t>(sources_.size(), 1)));
+        if (landlockVersion() == 0)
+            progress_.report("lumabatch: this system has no Landlock; image readers run without "
+                             "file-system restrictions");
+        IsolatedConverter converter({ workerProgram_, workers,
+                                        std::chrono::seconds(options_.timeLimitSeconds),
+                                        IsolatedConverter::defaultMemoryLimit(workers) },
+            settings);
+        converter.run(
+            paths, [&](std::size_t i) { progress_.started(order[i]->file.name); },
+            [&](std::size_t i, ConvertResult result) {
+                Source& source = *order[i];
                 std::string error;
-                platform::Status status = convertToJpeg(source.file.path, settings, jpeg);
-                if (!status && stopRequested) {
-                    // Abandoned on the way: not a failure of the file.
-                } else if (!status) {
+                if (!result.note.empty())
+                    progress_.report("lumabatch: " + source.file.name + ": " + result.note);
+                if (!result.converted) {
                     source.state = SourceState::Failed;
-                    fail(source, status.message());
-                } else if (std::optional<fs::path> work = writeWorkFile(
-                               destination_, jpeg, permissions, options_.removeSources, &error)) {
+                    fail(source, result.reason);
+                } else if (std::optional<fs::path> work = writeWorkFile(destination_,
+                               result.jpeg, permissions, options_.removeSources, &error)) {
                     source.work = *work;
                     source.state = SourceState::Converted;
                 } else {
@@ -238,15 +249,8 @@ private:
                     fail(source, error);
                 }
                 progress_.finished();
-            }
-        };
-        unsigned workers = filesInFlight_ ? filesInFlight_ : std::thread::hardware_concurrency();
-        workers = static_cast<unsigned>(
-            std::clamp<std::size_t>(workers, 1, std::max<std::size_t>(sources_.size(), 1)));
-        std::vector<std::jthread> threads;
-        for (unsigned i = 1; i < workers; ++i)
-            threads.emplace_back(worker);
-        worker();
+            },
+            stopRequested);
     }
 
     // Outputs are numbered in the order of the sources, counting only converted ones.
@@ -411,6 +415,7 @@ private:
     bool sameFolder_;
     Progress progress_;
     unsigned filesInFlight_;
+    fs::path workerProgram_;
     bool showProgressBar_;
     std::vector<Source> sources_;
     std::atomic<std::size_t> problems_ { 0 };

@@ -1,13 +1,15 @@
 // lumabatch: converts a folder of images into resized, renamed JPEG files.
 
-#include "image_pipeline.h"
 #include "job.h"
 #include "options.h"
 #include "platform/windows_path.h"
 #include "window_link.h"
+#include "worker.h"
+#include "worker_channel.h"
 
 #include <csignal>
 #include <iostream>
+#include <string_view>
 #include <unistd.h>
 
 namespace {
@@ -20,12 +22,14 @@ extern "C" void onStopSignal(int) {
 
 int main(int argc, char** argv) {
     using namespace pxw::lumabatch;
+    if (argc > 1 && std::string_view(argv[1]) == WorkerArgument)
+        return runImageReaderWorker(argc, argv);
     std::vector<std::string> args(argv + 1, argv + argc);
     ParseResult parsed = parseCommandLine(args, std::cout, std::cerr);
     if (const ExitStatus* status = std::get_if<ExitStatus>(&parsed))
         return toExitCode(*status);
 
-    initImageLibraries(argv[0]);
+    // The image libraries start in the workers only: this process stays free of their threads.
     std::signal(SIGINT, onStopSignal);
     std::signal(SIGTERM, onStopSignal);
     // A progress window that has gone is no reason to stop.
