@@ -36,16 +36,36 @@ protected:
             fs::create_hard_link(image_, source_ / ("p" + std::to_string(n) + ".png"));
     }
 
-    test::RunResult run(
-        const std::map<std::string, std::string>& environment, const fs::path& executable = {}) {
+    test::RunResult run(const std::map<std::string, std::string>& environment,
+        const fs::path& executable = {}, const std::vector<std::string>& more = {}) {
         std::map<std::string, std::string> full { { "PIXELWAIN_SHOW", "" }, { "DISPLAY", "" },
             { "WAYLAND_DISPLAY", "" }, { "QT_QPA_PLATFORM", "" },
             { "LUMAPROGRESS_LOG", log_.string() } };
         for (const auto& [name, value] : environment)
             full[name] = value;
-        return test::runTool({ "s=" + source_.string(), "d=" + destination_.string(), "-w300",
-                                 "-h300", "-prop", "-remsrc", "-namegen=[counter2;0].jpg" },
-            full, executable);
+        std::vector<std::string> args { "s=" + source_.string(), "d=" + destination_.string(),
+            "-w300", "-h300", "-prop", "-remsrc", "-namegen=[counter2;0].jpg" };
+        args.insert(args.end(), more.begin(), more.end());
+        return test::runTool(args, full, executable);
+    }
+
+    // A copy of the tool with a stand-in window beside it, which runs $STAND_IN_ACTION once
+    // two images are done; $worker is then the first of the tool's image reader workers.
+    fs::path standInWindow() {
+        const fs::path bin = root_ / "bin";
+        fs::create_directory(bin);
+        fs::copy_file(LUMABATCH_EXECUTABLE, bin / "lumabatch");
+        std::ofstream(bin / "lumaprogress")
+            << "#!/bin/sh\nwhile read -r key value; do\n"
+               "  if [ \"$key $value\" = \"done 2\" ]; then\n"
+               "    for p in $(cat /proc/$PPID/task/*/children); do\n"
+               "      grep -qa image-reader-worker /proc/$p/cmdline && worker=$p && break\n"
+               "    done\n"
+               "    eval \"$STAND_IN_ACTION\"\n"
+               "  fi\n"
+               "done\n";
+        fs::permissions(bin / "lumaprogress", fs::perms::owner_all);
+        return bin / "lumabatch";
     }
 
     std::vector<std::string> logLines() const {
@@ -94,16 +114,7 @@ TEST_F(Window, ShownOnlyWhenAskedForAndADisplayIsThere) {
 }
 
 TEST_F(Window, CancelAndSignalsStopInTheMiddleAndLoseNothing) {
-    // A copy of the tool, so that the stand-in window lies beside it.
-    const fs::path bin = root_ / "bin";
-    fs::create_directory(bin);
-    fs::copy_file(LUMABATCH_EXECUTABLE, bin / "lumabatch");
-    std::ofstream(bin / "lumaprogress")
-        << "#!/bin/sh\nwhile read -r key value; do\n"
-           "  if [ \"$key $value\" = \"done 2\" ]; then eval \"$STAND_IN_ACTION\"; fi\n"
-           "done\n";
-    fs::permissions(bin / "lumaprogress", fs::perms::owner_all);
-
+    const fs::path tool = standInWindow();
     const char* actions[] = { "echo cancel", "kill -INT $PPID", "kill -TERM $PPID" };
     for (const char* action : actions) {
         SCOPED_TRACE(action);
@@ -111,7 +122,7 @@ TEST_F(Window, CancelAndSignalsStopInTheMiddleAndLoseNothing) {
         test::RunResult result
             = run({ { "PIXELWAIN_SHOW", "1" }, { "QT_QPA_PLATFORM", "offscreen" },
                       { "STAND_IN_ACTION", action } },
-                bin / "lumabatch");
+                tool);
         EXPECT_EQ(result.exitCode, 3) << result.err;
         EXPECT_NE(result.err.find("lumabatch: cancelled;"), std::string::npos) << result.err;
         // Every source is either converted, its output in place, or still there; no work
@@ -124,6 +135,37 @@ TEST_F(Window, CancelAndSignalsStopInTheMiddleAndLoseNothing) {
         for (const std::string& name : test::listFolder(destination_))
             EXPECT_TRUE(name.ends_with(".jpg")) << name;
     }
+}
+
+TEST_F(Window, WorkersThatCrashOrHangCostOnlyTheirFileAndRunSandboxed) {
+    const fs::path tool = standInWindow();
+    const fs::path status = root_ / "status";
+    struct Row {
+        std::string action;
+        std::vector<std::string> args;
+        int exitCode;
+        const char* message;
+        std::size_t sourcesLeft;
+    };
+    const Row rows[] = {
+        // The killed worker's file is read again by the second reader.
+        { "kill -KILL $worker", {}, 0, "the image reader crashed on this file", 0 },
+        { "kill -STOP $worker", { "--time-limit", "3" }, 1, "took longer than 3 s", 1 },
+        { "grep -E '^(Seccomp|NoNewPrivs):' /proc/$worker/status > " + status.string(), {}, 0,
+            "", 0 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.action);
+        refill();
+        test::RunResult result = run({ { "PIXELWAIN_SHOW", "1" }, { "QT_QPA_PLATFORM", "offscreen" },
+                                         { "STAND_IN_ACTION", row.action } },
+            tool, row.args);
+        EXPECT_EQ(result.exitCode, row.exitCode) << result.err;
+        EXPECT_NE(result.err.find(row.message), std::string::npos) << result.err;
+        EXPECT_EQ(test::listFolder(source_).size(), row.sourcesLeft) << result.err;
+        EXPECT_EQ(test::listFolder(destination_).size(), Images - row.sourcesLeft);
+    }
+    EXPECT_EQ(test::readBytes(status), "NoNewPrivs:\t1\nSeccomp:\t2\n");
 }
 
 } // namespace

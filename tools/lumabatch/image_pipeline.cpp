@@ -7,7 +7,10 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <cstdarg>
+#include <cstdio>
 #include <sys/mman.h>
+#include <tiffio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <fstream>
@@ -30,6 +33,8 @@ namespace {
 constexpr double MillimetresPerInch = 25.4;
 constexpr std::string_view PhotoCdSignature = "PCD_IPI";
 constexpr std::size_t PhotoCdSignatureOffset = 2048;
+// The second reader of TIFF files is libtiff itself.
+constexpr const char* TiffFormat = "TIFF";
 
 // An open file mapped into memory, for the readers' buffer loaders: every reader can load
 // from memory, while some of libvips' readers cannot seek in a descriptor.
@@ -144,6 +149,80 @@ VImage loadWithMagick(
         throw vips::VError();
     VImage loaded(memory);
     loaded = loaded.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    Box box = boxFor(settings);
+    return loaded.thumbnail_image(box.width, thumbnailOptions(box));
+}
+
+// libtiff reading from the mapped file. Its RGBA interface reads every TIFF variant libtiff
+// knows, old-style JPEG and subsampled YCbCr among them, which libvips and ImageMagick refuse
+// or read wrongly.
+struct TiffInMemory {
+    const MappedFile& file;
+    toff_t at = 0;
+};
+
+std::string& tiffError() {
+    static std::string error;
+    return error;
+}
+
+void recordTiffError(const char*, const char* format, va_list arguments) {
+    std::array<char, 512> text {};
+    std::vsnprintf(text.data(), text.size(), format, arguments);
+    if (tiffError().empty())
+        tiffError() = text.data();
+}
+
+tsize_t readTiff(thandle_t handle, tdata_t buffer, tsize_t size) {
+    auto* tiff = static_cast<TiffInMemory*>(handle);
+    const toff_t left = tiff->file.size() - std::min<toff_t>(tiff->at, tiff->file.size());
+    const auto count = static_cast<toff_t>(std::min<toff_t>(static_cast<toff_t>(size), left));
+    std::memcpy(buffer, static_cast<const char*>(tiff->file.data()) + tiff->at, count);
+    tiff->at += count;
+    return static_cast<tsize_t>(count);
+}
+
+toff_t seekTiff(thandle_t handle, toff_t offset, int whence) {
+    auto* tiff = static_cast<TiffInMemory*>(handle);
+    const toff_t base = whence == SEEK_CUR ? tiff->at : whence == SEEK_END ? tiff->file.size() : 0;
+    tiff->at = base + offset;
+    return tiff->at;
+}
+
+VImage loadWithLibtiff(const MappedFile& file, const ConvertSettings& settings) {
+    tiffError().clear();
+    TIFFSetErrorHandler(recordTiffError);
+    TIFFSetWarningHandler(nullptr);
+    TiffInMemory source { file };
+    std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(
+        TIFFClientOpen("image", "rm", &source, readTiff,
+            [](thandle_t, tdata_t, tsize_t) -> tsize_t { return -1; }, seekTiff,
+            [](thandle_t) { return 0; },
+            [](thandle_t handle) -> toff_t {
+                return static_cast<TiffInMemory*>(handle)->file.size();
+            },
+            [](thandle_t, tdata_t*, toff_t*) { return 0; }, [](thandle_t, tdata_t, toff_t) {}),
+        TIFFClose);
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    if (!tiff || !TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width)
+        || !TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height) || width == 0 || height == 0)
+        throw std::runtime_error(tiffError().empty() ? "not a TIFF image" : tiffError());
+    if (width > VIPS_MAX_COORD || height > VIPS_MAX_COORD)
+        throw std::runtime_error("the image is too large");
+    // One 32-bit RGBA value per pixel, bytes R G B A in memory on this little-endian host.
+    std::vector<std::uint32_t> raster(static_cast<std::size_t>(width) * height);
+    if (!TIFFReadRGBAImageOriented(
+            tiff.get(), width, height, raster.data(), ORIENTATION_TOPLEFT, 1)
+        || !tiffError().empty())
+        throw std::runtime_error(tiffError().empty() ? "cannot read the image" : tiffError());
+    VipsImage* memory = vips_image_new_from_memory_copy(raster.data(),
+        raster.size() * sizeof(std::uint32_t), static_cast<int>(width), static_cast<int>(height),
+        4, VIPS_FORMAT_UCHAR);
+    if (!memory)
+        throw vips::VError();
+    VImage loaded = VImage(memory).copy(
+        VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
     Box box = boxFor(settings);
     return loaded.thumbnail_image(box.width, thumbnailOptions(box));
 }
@@ -329,6 +408,7 @@ Status convertDescriptor(int fd, const std::string& magickFormat, const ConvertS
         std::string padded;
         vips_error_clear();
         VImage image = magickFormat.empty() ? loadWithVips(file, settings, padded)
+            : magickFormat == TiffFormat    ? loadWithLibtiff(file, settings)
                                             : loadWithMagick(file, magickFormat, settings);
         image = withResolution(withoutSourceMetadata(flattenOnWhite(toSrgb(image))), settings);
         jpeg = encodeJpeg(image, settings.quality);

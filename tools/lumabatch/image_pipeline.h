@@ -36,8 +36,8 @@ Reader readerFor(const std::filesystem::path& file);
 /// The ImageMagick format a reader names, empty for libvips.
 std::string magickFormatFor(Reader reader);
 
-/// The format ImageMagick reads a file of an accepted kind as, when libvips cannot read it
-/// (the second reader); empty for other kinds of file.
+/// The format the second reader reads a file of an accepted kind as, when libvips cannot
+/// read it: libtiff for "TIFF", else ImageMagick; empty for other kinds of file.
 std::string secondReaderFormat(const std::filesystem::path& file);
 
 /// Why a conversion failed.
@@ -54,8 +54,8 @@ enum class Failure {
 platform::Status convertToJpeg(
     const std::filesystem::path& source, const ConvertSettings& settings, std::string& jpeg);
 
-/// The same for an open file, read by libvips or, with a `magickFormat`, by ImageMagick as
-/// that format. Any warning of ImageMagick about a damaged image makes it fail.
+/// The same for an open file, read by libvips or, with a `magickFormat`, by the second reader
+/// as that format. Any warning about a damaged image makes it fail.
 platform::Status convertDescriptor(int fd, const std::string& magickFormat,
     const ConvertSettings& settings, std::string& jpeg, Failure* failure);
 

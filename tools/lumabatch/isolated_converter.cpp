@@ -28,6 +28,7 @@ namespace {
 
 constexpr int PollMs = 100; // how often limits and a stop request are looked at
 constexpr std::uint64_t MiB = 1024 * 1024;
+constexpr std::chrono::seconds StartUpAllowance { 30 };
 
 // LeakSanitizer stops the process with ptrace, which the sandbox forbids.
 #if defined(__SANITIZE_ADDRESS__)
@@ -147,6 +148,7 @@ bool IsolatedConverter::startWorker(Worker& worker) {
     worker.pid = pid;
     worker.channel = ends[0];
     worker.received.clear();
+    worker.ready = false;
     return true;
 }
 
@@ -210,54 +212,65 @@ void IsolatedConverter::readReply(Worker& worker) {
     if (got < 0 && (errno == EINTR || errno == EAGAIN))
         return;
     if (got <= 0) {
-        int status = 0;
-        while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) { }
+        while (::waitpid(worker.pid, nullptr, 0) < 0 && errno == EINTR) { }
         worker.pid = -1;
         ::close(worker.channel);
         std::error_code ec;
         fs::remove_all(worker.folder, ec);
-        const bool crashed = WIFSIGNALED(status);
-        lose(worker,
-            crashed ? "the image reader crashed on this file"
-                    : "the image reader ended unexpectedly on this file", crashed);
+        // A signal, or a sanitizer's report: either way the reader broke down on this file.
+        lose(worker, "the image reader crashed on this file", true);
         return;
     }
     worker.received.append(buffer.data(), static_cast<std::size_t>(got));
-    std::optional<WorkerReply> reply = takeReply(worker.received);
-    if (!reply)
+    while (std::optional<WorkerReply> reply = takeReply(worker.received))
+        handleReply(worker, std::move(*reply));
+}
+
+void IsolatedConverter::handleReply(Worker& worker, WorkerReply reply) {
+    if (reply.outcome == WorkerOutcome::Ready) {
+        // Starting up is no part of a file's time.
+        worker.ready = true;
+        if (worker.task)
+            worker.task->since = Clock::now();
+        return;
+    }
+    if (!worker.task)
         return;
     Task task = std::move(*worker.task);
     worker.task.reset();
     const std::string second = secondReaderFormat((*sources_)[task.index]);
-    switch (reply->outcome) {
+    switch (reply.outcome) {
     case WorkerOutcome::Converted:
         finish(task,
-            { true, std::move(reply->message), {},
+            { true, std::move(reply.message), {},
                 task.firstReason.empty() ? std::string()
                                          : task.firstReason + "; read by the second reader" });
         return;
     case WorkerOutcome::Unsupported:
         if (task.magickFormat.empty() && !second.empty()) {
             task.magickFormat = second;
-            task.firstReason = reply->message;
+            task.firstReason = reply.message;
             queue_.push_front(std::move(task));
             return;
         }
         break;
     case WorkerOutcome::Failed:
+    case WorkerOutcome::Ready:
         break;
     }
     finish(task,
         { false, {},
-            task.firstReason.empty() ? reply->message
-                                     : task.firstReason + "; the second reader: " + reply->message,
+            task.firstReason.empty() ? reply.message
+                                     : task.firstReason + "; the second reader: " + reply.message,
             {} });
 }
 
 void IsolatedConverter::checkLimits(Worker& worker) {
     if (!worker.task)
         return;
-    if (Clock::now() - worker.task->since > isolation_.timeLimit) {
+    // A worker that never gets ready is given up too, later.
+    const auto limit = isolation_.timeLimit + (worker.ready ? Clock::duration() : StartUpAllowance);
+    if (Clock::now() - worker.task->since > limit) {
         lose(worker, "took longer than " + std::to_string(isolation_.timeLimit.count()) + " s",
             false);
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "image_pipeline.h"
+#include "worker_channel.h"
 
 #include <atomic>
 #include <chrono>
@@ -66,12 +67,14 @@ private:
         std::filesystem::path folder;
         std::optional<Task> task;
         std::string received;
+        bool ready = false; ///< started up: a task's time runs from here on
     };
 
     bool startWorker(Worker& worker);
     void endWorker(Worker& worker);
     void assign(Worker& worker, Task task);
     void readReply(Worker& worker);
+    void handleReply(Worker& worker, WorkerReply reply);
     void checkLimits(Worker& worker);
     /// The task of a worker that ended or was ended: a second try, or a failure.
     void lose(Worker& worker, const std::string& reason, bool crashed);

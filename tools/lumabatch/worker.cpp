@@ -28,6 +28,8 @@ int runImageReaderWorker(int argc, char** argv) {
         return SetupFailed;
     }
     initImageLibraries(argv[0]);
+    if (!sendReply(WorkerChannelFd, { WorkerOutcome::Ready, {} }))
+        return 0;
     for (;;) {
         int sourceFd = -1;
         std::optional<WorkerRequest> request = receiveRequest(WorkerChannelFd, &sourceFd);

@@ -20,6 +20,7 @@ struct WorkerRequest {
 };
 
 enum class WorkerOutcome : std::int32_t {
+    Ready, ///< the worker has started; sent once, before any request is read
     Converted, ///< the message is the JPEG
     Unsupported, ///< the reader cannot read this kind of file; the message says why
     Failed, ///< the file is damaged or not an image; the message says why
