@@ -33,7 +33,8 @@ TEST(Isolation, EveryGoodImageConvertsAndEveryBadOneIsNamed) {
         bool flat; ///< one colour, Green, at the bottom right
     };
     std::vector<Good> goods;
-    for (const char* extension : { "jpg", "gif", "tif", "png", "psd", "bmp", "jp2", "webp", "heic" }) {
+    for (const char* extension :
+        { "jpg", "gif", "tif", "png", "psd", "bmp", "jp2", "webp", "heic" }) {
         goods.push_back({ std::string(extension) + "." + extension, 160, 80, true });
         test::writeImage(test::patternImage(160, 80, Green, Green), source / goods.back().name);
     }
@@ -58,8 +59,10 @@ TEST(Isolation, EveryGoodImageConvertsAndEveryBadOneIsNamed) {
         std::string::npos)
         << run.err;
     for (const char* bad : { "truncated.jpg", "notimage.png" })
-        EXPECT_NE(run.err.find(std::string("lumabatch: ") + bad + ": "), std::string::npos) << run.err;
-    EXPECT_EQ(test::listFolder(source), (std::vector<std::string> { "notimage.png", "truncated.jpg" }));
+        EXPECT_NE(run.err.find(std::string("lumabatch: ") + bad + ": "), std::string::npos)
+            << run.err;
+    EXPECT_EQ(
+        test::listFolder(source), (std::vector<std::string> { "notimage.png", "truncated.jpg" }));
     for (const Good& good : goods) {
         SCOPED_TRACE(good.name);
         const fs::path output = destination / fs::path(good.name).replace_extension(".jpg");
@@ -88,8 +91,8 @@ TEST(Sandbox, AWorkerReachesOnlyItsOwnFolderAndNoNetworkOrPrograms) {
     const std::string userFolder = user.path().string();
     struct Probe {
         const char* what;
-        bool (*allowed)(const std::string& letter, const std::string& scratch,
-            const std::string& userFolder);
+        bool (*allowed)(
+            const std::string& letter, const std::string& scratch, const std::string& userFolder);
         bool expected;
     };
     const Probe probes[] = {

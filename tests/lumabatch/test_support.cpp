@@ -110,7 +110,8 @@ void writeTiff(const fs::path& file, int width, int height, int compression,
     out += data;
     std::string directoryBytes;
     std::string after;
-    const std::uint32_t afterOffset = directory + 2 + 12 * static_cast<std::uint32_t>(tags.size()) + 4;
+    const std::uint32_t afterOffset
+        = directory + 2 + 12 * static_cast<std::uint32_t>(tags.size()) + 4;
     put(directoryBytes, static_cast<std::uint32_t>(tags.size()), 2);
     for (const TiffTag& tag : tags) {
         const int size = tag.type == 3 ? 2 : 4;
@@ -151,8 +152,7 @@ void writeSubsampledTiff(
     writeTiff(file, width, height, 1, data, {});
 }
 
-void writeOldJpegTiff(
-    const fs::path& file, int width, int height, const std::vector<double>& rgb) {
+void writeOldJpegTiff(const fs::path& file, int width, int height, const std::vector<double>& rgb) {
     VImage image = (VImage::black(width, height) + rgb)
                        .cast(VIPS_FORMAT_UCHAR)
                        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));

@@ -40,10 +40,10 @@ void writeMacPaint(const std::filesystem::path& file, int blackRows);
 /// TIFF variants libvips refuses: a YCbCr image with 2 x 2 subsampled colour, uncompressed,
 /// and an old-style JPEG-in-TIFF (compression 6) holding a whole JPEG file; both `width` x
 /// `height` (even numbers) of one colour.
-void writeSubsampledTiff(const std::filesystem::path& file, int width, int height,
-    const std::vector<double>& rgb);
-void writeOldJpegTiff(const std::filesystem::path& file, int width, int height,
-    const std::vector<double>& rgb);
+void writeSubsampledTiff(
+    const std::filesystem::path& file, int width, int height, const std::vector<double>& rgb);
+void writeOldJpegTiff(
+    const std::filesystem::path& file, int width, int height, const std::vector<double>& rgb);
 
 /// Writes bytes as they are.
 void writeBytes(const std::filesystem::path& file, const std::string& bytes);

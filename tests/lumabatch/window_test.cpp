@@ -151,15 +151,16 @@ TEST_F(Window, WorkersThatCrashOrHangCostOnlyTheirFileAndRunSandboxed) {
         // The killed worker's file is read again by the second reader.
         { "kill -KILL $worker", {}, 0, "the image reader crashed on this file", 0 },
         { "kill -STOP $worker", { "--time-limit", "3" }, 1, "took longer than 3 s", 1 },
-        { "grep -E '^(Seccomp|NoNewPrivs):' /proc/$worker/status > " + status.string(), {}, 0,
-            "", 0 },
+        { "grep -E '^(Seccomp|NoNewPrivs):' /proc/$worker/status > " + status.string(), {}, 0, "",
+            0 },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.action);
         refill();
-        test::RunResult result = run({ { "PIXELWAIN_SHOW", "1" }, { "QT_QPA_PLATFORM", "offscreen" },
-                                         { "STAND_IN_ACTION", row.action } },
-            tool, row.args);
+        test::RunResult result
+            = run({ { "PIXELWAIN_SHOW", "1" }, { "QT_QPA_PLATFORM", "offscreen" },
+                      { "STAND_IN_ACTION", row.action } },
+                tool, row.args);
         EXPECT_EQ(result.exitCode, row.exitCode) << result.err;
         EXPECT_NE(result.err.find(row.message), std::string::npos) << result.err;
         EXPECT_EQ(test::listFolder(source_).size(), row.sourcesLeft) << result.err;

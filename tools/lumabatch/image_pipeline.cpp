@@ -5,17 +5,17 @@
 #include <Magick++.h>
 #include <array>
 #include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <cstdarg>
 #include <cstdio>
-#include <sys/mman.h>
-#include <tiffio.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <tiffio.h>
+#include <unistd.h>
 #include <vector>
 #include <vips/vips8>
 extern "C" {
@@ -195,7 +195,8 @@ VImage loadWithLibtiff(const MappedFile& file, const ConvertSettings& settings) 
     TIFFSetWarningHandler(nullptr);
     TiffInMemory source { file };
     std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(
-        TIFFClientOpen("image", "rm", &source, readTiff,
+        TIFFClientOpen(
+            "image", "rm", &source, readTiff,
             [](thandle_t, tdata_t, tsize_t) -> tsize_t { return -1; }, seekTiff,
             [](thandle_t) { return 0; },
             [](thandle_t handle) -> toff_t {
@@ -212,17 +213,16 @@ VImage loadWithLibtiff(const MappedFile& file, const ConvertSettings& settings) 
         throw std::runtime_error("the image is too large");
     // One 32-bit RGBA value per pixel, bytes R G B A in memory on this little-endian host.
     std::vector<std::uint32_t> raster(static_cast<std::size_t>(width) * height);
-    if (!TIFFReadRGBAImageOriented(
-            tiff.get(), width, height, raster.data(), ORIENTATION_TOPLEFT, 1)
+    if (!TIFFReadRGBAImageOriented(tiff.get(), width, height, raster.data(), ORIENTATION_TOPLEFT, 1)
         || !tiffError().empty())
         throw std::runtime_error(tiffError().empty() ? "cannot read the image" : tiffError());
-    VipsImage* memory = vips_image_new_from_memory_copy(raster.data(),
-        raster.size() * sizeof(std::uint32_t), static_cast<int>(width), static_cast<int>(height),
-        4, VIPS_FORMAT_UCHAR);
+    VipsImage* memory
+        = vips_image_new_from_memory_copy(raster.data(), raster.size() * sizeof(std::uint32_t),
+            static_cast<int>(width), static_cast<int>(height), 4, VIPS_FORMAT_UCHAR);
     if (!memory)
         throw vips::VError();
-    VImage loaded = VImage(memory).copy(
-        VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    VImage loaded
+        = VImage(memory).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
     Box box = boxFor(settings);
     return loaded.thumbnail_image(box.width, thumbnailOptions(box));
 }
@@ -424,7 +424,8 @@ Status convertDescriptor(int fd, const std::string& magickFormat, const ConvertS
         const bool unsupported = message.find("not supported") != std::string::npos
             || message.find("unsupported") != std::string::npos
             || message.find("a known") != std::string::npos;
-        return failed(unsupported ? Failure::Unsupported : Failure::Damaged, reasonFromVips(message));
+        return failed(
+            unsupported ? Failure::Unsupported : Failure::Damaged, reasonFromVips(message));
     } catch (const Magick::Exception& error) {
         return failed(Failure::Damaged, oneLine(error.what()));
     } catch (const std::exception& error) {

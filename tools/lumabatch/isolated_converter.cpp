@@ -17,8 +17,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
@@ -27,7 +25,7 @@ namespace pxw::lumabatch {
 namespace {
 
 constexpr int PollMs = 100; // how often limits and a stop request are looked at
-constexpr std::uint64_t MiB = 1024 * 1024;
+constexpr std::uint64_t MiB = std::uint64_t { 1024 } * 1024;
 constexpr std::chrono::seconds StartUpAllowance { 30 };
 
 // LeakSanitizer stops the process with ptrace, which the sandbox forbids.
@@ -116,6 +114,7 @@ bool IsolatedConverter::startWorker(Worker& worker) {
 
     std::vector<std::string> environment = workerEnvironment(worker.folder);
     std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
     for (std::string& entry : environment)
         envp.push_back(entry.data());
     envp.push_back(nullptr);
@@ -124,8 +123,7 @@ bool IsolatedConverter::startWorker(Worker& worker) {
     std::string mode = WorkerArgument;
     std::string folder = worker.folder.string();
     std::string parent = std::to_string(::getpid());
-    std::array<char*, 5> argv { name.data(), mode.data(), folder.data(), parent.data(),
-        nullptr };
+    std::array<char*, 5> argv { name.data(), mode.data(), folder.data(), parent.data(), nullptr };
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -164,7 +162,7 @@ void IsolatedConverter::endWorker(Worker& worker) {
     worker.channel = -1;
 }
 
-void IsolatedConverter::finish(Task task, ConvertResult result) {
+void IsolatedConverter::finish(const Task& task, ConvertResult result) {
     (*finished_)(task.index, std::move(result));
 }
 
@@ -203,7 +201,7 @@ void IsolatedConverter::lose(Worker& worker, const std::string& reason, bool cra
     }
     std::string why
         = task.firstReason.empty() ? reason : task.firstReason + "; the second reader: " + reason;
-    finish(std::move(task), { false, {}, std::move(why), {} });
+    finish(task, { false, {}, std::move(why), {} });
 }
 
 void IsolatedConverter::readReply(Worker& worker) {
@@ -277,8 +275,7 @@ void IsolatedConverter::checkLimits(Worker& worker) {
     }
     if (isolation_.memoryLimit > 0 && residentBytes(worker.pid) > isolation_.memoryLimit)
         lose(worker,
-            "needed more than " + std::to_string(isolation_.memoryLimit / MiB)
-                + " MB of memory",
+            "needed more than " + std::to_string(isolation_.memoryLimit / MiB) + " MB of memory",
             false);
 }
 

@@ -78,7 +78,7 @@ private:
     void checkLimits(Worker& worker);
     /// The task of a worker that ended or was ended: a second try, or a failure.
     void lose(Worker& worker, const std::string& reason, bool crashed);
-    void finish(Task task, ConvertResult result);
+    void finish(const Task& task, ConvertResult result);
 
     IsolationSettings isolation_;
     ConvertSettings settings_;

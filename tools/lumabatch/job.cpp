@@ -206,9 +206,8 @@ private:
     }
 
     void convertAll() {
-        const ConvertSettings settings { options_.width, options_.height,
-            options_.keepProportions, options_.quality, options_.dpiHorizontal,
-            options_.dpiVertical };
+        const ConvertSettings settings { options_.width, options_.height, options_.keepProportions,
+            options_.quality, options_.dpiHorizontal, options_.dpiVertical };
         const mode_t permissions = newFilePermissions();
         // Largest files first, so that no large file is left running alone at the end.
         std::vector<Source*> order;
@@ -217,6 +216,7 @@ private:
         std::stable_sort(order.begin(), order.end(),
             [](const Source* a, const Source* b) { return a->file.size > b->file.size; });
         std::vector<fs::path> paths;
+        paths.reserve(order.size());
         for (const Source* source : order)
             paths.push_back(source->file.path);
 
@@ -226,13 +226,13 @@ private:
         if (landlockVersion() == 0)
             progress_.report("lumabatch: this system has no Landlock; image readers run without "
                              "file-system restrictions");
-        IsolatedConverter converter({ workerProgram_, workers,
-                                        std::chrono::seconds(options_.timeLimitSeconds),
-                                        IsolatedConverter::defaultMemoryLimit(workers) },
+        IsolatedConverter converter(
+            { workerProgram_, workers, std::chrono::seconds(options_.timeLimitSeconds),
+                IsolatedConverter::defaultMemoryLimit(workers) },
             settings);
         converter.run(
             paths, [&](std::size_t i) { progress_.started(order[i]->file.name); },
-            [&](std::size_t i, ConvertResult result) {
+            [&](std::size_t i, const ConvertResult& result) {
                 Source& source = *order[i];
                 std::string error;
                 if (!result.note.empty())
@@ -240,8 +240,8 @@ private:
                 if (!result.converted) {
                     source.state = SourceState::Failed;
                     fail(source, result.reason);
-                } else if (std::optional<fs::path> work = writeWorkFile(destination_,
-                               result.jpeg, permissions, options_.removeSources, &error)) {
+                } else if (std::optional<fs::path> work = writeWorkFile(destination_, result.jpeg,
+                               permissions, options_.removeSources, &error)) {
                     source.work = *work;
                     source.state = SourceState::Converted;
                 } else {

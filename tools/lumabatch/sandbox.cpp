@@ -72,7 +72,8 @@ bool addRule(int ruleset, const char* path, std::uint64_t access, std::uint64_t 
     landlock_path_beneath_attr rule {};
     rule.allowed_access = (S_ISDIR(info.st_mode) ? access : access & FileRights) & handled;
     rule.parent_fd = fd;
-    const long added = ::syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0);
+    const long added
+        = ::syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0);
     ::close(fd);
     return added == 0;
 }
@@ -87,7 +88,8 @@ Status restrictFiles(const fs::path& privateFolder, int version) {
         = static_cast<int>(::syscall(SYS_landlock_create_ruleset, &attr, sizeof attr, 0));
     if (ruleset < 0)
         return failure("cannot create a Landlock ruleset", errno);
-    bool added = addRule(ruleset, privateFolder.c_str(), attr.handledAccessFs, attr.handledAccessFs);
+    bool added
+        = addRule(ruleset, privateFolder.c_str(), attr.handledAccessFs, attr.handledAccessFs);
     for (const PathRule& place : ReadOnlyPlaces)
         added = added && addRule(ruleset, place.path, place.access, attr.handledAccessFs);
     const int error = errno;
@@ -113,9 +115,11 @@ Status restrictSystemCalls() {
              SCMP_SYS(process_vm_readv), SCMP_SYS(process_vm_writev) })
         result = result ? result : seccomp_rule_add(filter, refuse, call, 0);
     // Only local sockets: a reader has nobody to talk to over a network.
-    if (result == 0)
-        result = seccomp_rule_add(filter, SCMP_ACT_ERRNO(EAFNOSUPPORT), SCMP_SYS(socket), 1,
-            SCMP_A0(SCMP_CMP_NE, AF_UNIX));
+    if (result == 0) {
+        const scmp_arg_cmp notLocal { 0, SCMP_CMP_NE, AF_UNIX, 0 };
+        result
+            = seccomp_rule_add(filter, SCMP_ACT_ERRNO(EAFNOSUPPORT), SCMP_SYS(socket), 1, notLocal);
+    }
     if (result == 0)
         result = seccomp_load(filter);
     seccomp_release(filter);

@@ -116,8 +116,7 @@ std::optional<WorkerRequest> receiveRequest(int channel, int* sourceFd) {
 }
 
 bool sendReply(int channel, const WorkerReply& reply) {
-    const WireReplyHeader header { static_cast<std::int32_t>(reply.outcome),
-        reply.message.size() };
+    const WireReplyHeader header { static_cast<std::int32_t>(reply.outcome), reply.message.size() };
     return writeAll(channel, reinterpret_cast<const char*>(&header), sizeof header)
         && writeAll(channel, reply.message.data(), reply.message.size());
 }
