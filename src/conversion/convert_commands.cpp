@@ -16,14 +16,14 @@ std::string imagesText(int count) {
 Report convertReport(
     const ConvertOutcome& outcome, const std::string& outputFolder, const std::string& workFolder) {
     const auto& failures = outcome.staging.failures;
-    if (outcome.tool.started && outcome.tool.exitCode == 0 && failures.empty()
-        && outcome.leftInWorkFolder == 0) {
+    const int left = static_cast<int>(outcome.leftInWorkFolder.size());
+    if (outcome.tool.started && outcome.tool.exitCode == 0 && failures.empty() && left == 0) {
         return { "Success! Your images are converted as " + outputFolder
                 + ".   You can click on the open button to open the folder.     ",
             platform::MessageIcon::None, "Pixelwain" };
     }
     std::string prompt;
-    const int notConverted = static_cast<int>(failures.size()) + outcome.leftInWorkFolder;
+    const int notConverted = static_cast<int>(failures.size()) + left;
     if (outcome.tool.started && outcome.tool.exitCode == platform::image_tool::CancelledExitCode) {
         prompt = "The run was cancelled: " + std::to_string(outcome.listed - notConverted) + " of "
             + imagesText(outcome.listed) + " were converted into " + outputFolder + ".";
@@ -41,9 +41,12 @@ Report convertReport(
             prompt = "The image tool reported an error (exit status "
                 + std::to_string(outcome.tool.exitCode) + ").";
         }
-        if (outcome.leftInWorkFolder > 0)
-            prompt += " The image tool could not read " + imagesText(outcome.leftInWorkFolder)
-                + "; they stay in " + workFolder + ".";
+        if (left > 0) {
+            prompt += " The image tool could not read " + imagesText(left) + "; they stay in "
+                + workFolder + ":";
+            for (const std::string& name : outcome.leftInWorkFolder)
+                prompt += "\n" + name;
+        }
         for (const StagingFailure& failure : failures)
             prompt += "\n" + failure.entry + ": " + failure.reason;
         prompt += "\nThe converted images are in " + outputFolder + ".";
@@ -74,7 +77,7 @@ void ConvertCommands::Convert_Click() {
     if (outcome.tool.started) {
         for (const std::string& name : outcome.staging.stagedNames) {
             if (services_.files.fileExists(workFolder + "\\" + name))
-                ++outcome.leftInWorkFolder;
+                outcome.leftInWorkFolder.push_back(name);
         }
     }
     Report report = convertReport(outcome, form_.DestDir.text(), workFolder);

@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace pxw::conversion {
 
@@ -15,7 +16,7 @@ struct ConvertOutcome {
     int listed = 0;
     StagingResult staging;
     ToolRun tool;
-    int leftInWorkFolder = 0; ///< staged images the tool did not convert
+    std::vector<std::string> leftInWorkFolder; ///< staged images the tool did not convert
 };
 
 /// The message box that reports a convert run.

@@ -147,6 +147,8 @@ TEST_F(ConvertFixture, AFileTheToolCannotReadIsToldAndKept) {
     EXPECT_NE(
         toolkit.messages[0].prompt.find("1 image of 2 could not be converted"), std::string::npos)
         << toolkit.messages[0].prompt;
+    EXPECT_NE(toolkit.messages[0].prompt.find(":\nbroken.jpg\n"), std::string::npos)
+        << "the image is named";
     EXPECT_TRUE(fs::exists(prefix.workFolder() / "broken.jpg")) << "the unreadable copy stays";
     EXPECT_TRUE(fs::exists(prefix.driveD() / "broken.jpg"));
 }
