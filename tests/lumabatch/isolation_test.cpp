@@ -55,12 +55,13 @@ TEST(Isolation, EveryGoodImageConvertsAndEveryBadOneIsNamed) {
     test::RunResult run = test::runTool({ "s=" + source.string(), "d=" + destination.string(),
         "-w100", "-h100", "-prop", "-dpihor72", "-dpiver72", "-remsrc" });
     EXPECT_EQ(run.exitCode, 1) << run.err;
+#if !defined(__SANITIZE_ADDRESS__) // AddressSanitizer's allocator lets the corruption pass
     EXPECT_NE(run.err.find("lumabatch: crash.jp2: the image reader crashed on this file"),
         std::string::npos)
         << run.err;
-    for (const char* bad : { "truncated.jpg", "notimage.png" })
-        EXPECT_NE(run.err.find(std::string("lumabatch: ") + bad + ": "), std::string::npos)
-            << run.err;
+#endif
+    for (const char* bad : { "truncated.jpg: VipsJpeg: Premature end", "notimage.png: the" })
+        EXPECT_NE(run.err.find(std::string("lumabatch: ") + bad), std::string::npos) << run.err;
     EXPECT_EQ(
         test::listFolder(source), (std::vector<std::string> { "notimage.png", "truncated.jpg" }));
     for (const Good& good : goods) {

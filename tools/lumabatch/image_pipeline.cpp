@@ -420,7 +420,10 @@ Status convertDescriptor(int fd, const std::string& magickFormat, const ConvertS
             *failure = Failure::None;
         return Status::success();
     } catch (const vips::VError& error) {
-        const std::string message = error.what();
+        // An encoder that fails on a damaged file may leave the message in the error buffer.
+        std::string message = *error.what() ? error.what() : vips_error_buffer();
+        if (message.empty())
+            message = "the image data cannot be read";
         const bool unsupported = message.find("not supported") != std::string::npos
             || message.find("unsupported") != std::string::npos
             || message.find("a known") != std::string::npos;
