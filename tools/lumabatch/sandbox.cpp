@@ -1,5 +1,6 @@
 #include "sandbox.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -136,10 +137,13 @@ int landlockVersion() {
     return version > 0 ? static_cast<int>(version) : 0;
 }
 
-Status enterSandbox(const fs::path& privateFolder) {
+Status enterSandbox(const fs::path& privateFolder, int newestLandlock) {
     if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
         return failure("cannot drop new privileges", errno);
-    if (const int version = landlockVersion(); version > 0) {
+    int version = landlockVersion();
+    if (newestLandlock > 0)
+        version = std::min(version, newestLandlock);
+    if (version > 0) {
         if (Status files = restrictFiles(privateFolder, version); !files)
             return files;
     }
