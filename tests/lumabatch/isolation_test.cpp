@@ -50,6 +50,8 @@ TEST(Isolation, EveryGoodImageConvertsAndEveryBadOneIsNamed) {
     goods.push_back({ "crash.jp2", 256, 100, false });
     const std::string jpeg = test::readBytes(source / "jpg.jpg");
     test::writeBytes(source / "truncated.jpg", jpeg.substr(0, jpeg.size() / 2));
+    const std::string png = test::readBytes(source / "png.png");
+    test::writeBytes(source / "truncated.png", png.substr(0, png.size() / 2));
     test::writeBytes(source / "notimage.png", "\x89PNG\r\n\x1a\n but nothing more");
 
     test::RunResult run = test::runTool({ "s=" + source.string(), "d=" + destination.string(),
@@ -60,10 +62,11 @@ TEST(Isolation, EveryGoodImageConvertsAndEveryBadOneIsNamed) {
         std::string::npos)
         << run.err;
 #endif
-    for (const char* bad : { "truncated.jpg: VipsJpeg: Premature end", "notimage.png: the" })
+    for (const char* bad : { "truncated.jpg: VipsJpeg: Premature end",
+             "truncated.png: damaged image", "notimage.png: the" })
         EXPECT_NE(run.err.find(std::string("lumabatch: ") + bad), std::string::npos) << run.err;
-    EXPECT_EQ(
-        test::listFolder(source), (std::vector<std::string> { "notimage.png", "truncated.jpg" }));
+    EXPECT_EQ(test::listFolder(source),
+        (std::vector<std::string> { "notimage.png", "truncated.jpg", "truncated.png" }));
     for (const Good& good : goods) {
         SCOPED_TRACE(good.name);
         const fs::path output = destination / fs::path(good.name).replace_extension(".jpg");

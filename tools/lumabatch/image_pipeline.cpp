@@ -318,6 +318,25 @@ std::string encodeJpeg(const VImage& image, int quality) {
     return std::string(static_cast<const char*>(data), length);
 }
 
+// Readers that only warn when the data of a truncated or damaged file run short.
+bool isDamageWarning(std::string_view message) {
+    for (std::string_view sign : { "not enough data", "truncated", "premature", "error in tile" }) {
+        if (message.find(sign) != std::string_view::npos)
+            return true;
+    }
+    return false;
+}
+
+std::mutex& damageLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::string& damageWarning() {
+    static std::string warning;
+    return warning;
+}
+
 std::string reasonFromVips(const std::string& message) {
     if (message.find("a known") != std::string::npos)
         return "not an image this tool can read";
@@ -330,11 +349,17 @@ void initImageLibraries(const char* programPath) {
     static std::once_flag once;
     std::call_once(once, [programPath] {
         Magick::InitializeMagick(programPath);
-        // Warnings of the readers name no file and change nothing: failures are reported
-        // per file instead.
+        // Warnings of the readers name no file: the one that says the data ran short is kept
+        // for the conversion under way, the others change nothing.
         g_log_set_handler(
             "VIPS", G_LOG_LEVEL_WARNING,
-            [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+            [](const gchar*, GLogLevelFlags, const gchar* message, gpointer) {
+                if (message && isDamageWarning(message)) {
+                    std::lock_guard lock(damageLock());
+                    damageWarning() = message;
+                }
+            },
+            nullptr);
         if (VIPS_INIT(programPath ? programPath : "lumabatch") != 0)
             vips_error_exit("cannot start libvips");
         // Nothing is read twice in a batch, so caching would only hold on to memory.
@@ -407,6 +432,10 @@ Status convertDescriptor(int fd, const std::string& magickFormat, const ConvertS
         const MappedFile file(fd);
         std::string padded;
         vips_error_clear();
+        {
+            std::lock_guard lock(damageLock());
+            damageWarning().clear();
+        }
         VImage image = magickFormat.empty() ? loadWithVips(file, settings, padded)
             : magickFormat == TiffFormat    ? loadWithLibtiff(file, settings)
                                             : loadWithMagick(file, magickFormat, settings);
@@ -416,6 +445,9 @@ Status convertDescriptor(int fd, const std::string& magickFormat, const ConvertS
         // damaged file must fail instead.
         if (const std::string errors = vips_error_buffer(); !errors.empty())
             return failed(Failure::Damaged, oneLine(errors));
+        std::lock_guard lock(damageLock());
+        if (!damageWarning().empty())
+            return failed(Failure::Damaged, "damaged image: " + oneLine(damageWarning()));
         if (failure)
             *failure = Failure::None;
         return Status::success();
