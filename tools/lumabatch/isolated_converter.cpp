@@ -130,9 +130,6 @@ bool IsolatedConverter::startWorker(Worker& worker) {
     posix_spawn_file_actions_adddup2(&actions, ends[1], WorkerChannelFd);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    // What a crashing reader says is no message of the tool's; the sanitizers' reports are.
-    if (!UnderAddressSanitizer)
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
     const int failed
         = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
@@ -215,8 +212,12 @@ void IsolatedConverter::readReply(Worker& worker) {
         ::close(worker.channel);
         std::error_code ec;
         fs::remove_all(worker.folder, ec);
-        // A signal, or a sanitizer's report: either way the reader broke down on this file.
-        lose(worker, "the image reader crashed on this file", true);
+        // A signal, or a sanitizer's report: either way the reader broke down on this file,
+        // unless it never got as far as reading it.
+        lose(worker,
+            worker.ready ? "the image reader crashed on this file"
+                         : "the image reader could not start",
+            worker.ready);
         return;
     }
     worker.received.append(buffer.data(), static_cast<std::size_t>(got));
