@@ -91,6 +91,15 @@ for ((i = 0; i < runs; i++)); do
     times[mogrify]+="$seconds "; ((kilobytes > ${peaks[mogrify]:-0})) && peaks[mogrify]=$kilobytes
 done
 median() { printf '%s\n' $1 | sort -n | sed -n "$(((runs + 1) / 2))p"; }
+# Start-up: a run over an empty folder, the whole cost of a tool that has nothing to do.
+mkdir -p "$work/empty"
+starts=""
+for ((i = 0; i < 21; i++)); do
+    begin=$(date +%s%N)
+    "$tool" "s=$work/empty" "d=$work/out" -w300 -h400 >/dev/null 2>&1
+    starts+="$(( ($(date +%s%N) - begin) / 1000000 )) "
+done
+start_ms=$(printf '%s\n' $starts | sort -n | sed -n 11p)
 luma="lumabatch $(median "${times[lumabatch]}") ${peaks[lumabatch]}"
 thumb="vipsthumbnail $(median "${times[vipsthumbnail]}") ${peaks[vipsthumbnail]}"
 mogr="mogrify $(median "${times[mogrify]}") ${peaks[mogrify]}"
@@ -108,3 +117,4 @@ awk -v l="$luma_s" -v t="$thumb_s" -v m="$mogr_s" -v kb="$luma_kb" 'BEGIN {
     printf "lumabatch / vipsthumbnail wall time: %.2f (target at most 0.65)\n", l / t
     printf "mogrify / lumabatch wall time:       %.1fx (target at least 6x)\n", m / l
     printf "lumabatch peak memory:               %d MB (target under 300 MB)\n", kb / 1024 }'
+echo "lumabatch start-up (empty folder):   $start_ms ms (median of 21)"

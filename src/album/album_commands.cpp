@@ -3,6 +3,7 @@
 #include "conversion/command_lines.h"
 #include "conversion/staging.h"
 #include "conversion/tool_launch.h"
+#include "platform/image_tool.h"
 
 #include <functional>
 #include <memory>
@@ -57,6 +58,11 @@ void AlbumCommands::Createalbum_Click() {
     if (!tool.started) {
         warn("The album was not built: the image tool could not be started: " + tool.error
                 + ". Please reinstall this program.",
+            platform::MessageIcon::Exclamation);
+        return;
+    }
+    if (tool.exitCode == platform::image_tool::CancelledExitCode) {
+        warn("The album was not built: the conversion of its images was cancelled.",
             platform::MessageIcon::Exclamation);
         return;
     }
@@ -133,8 +139,9 @@ void AlbumCommands::iconlistRem_Click() {
 }
 
 void AlbumCommands::cmdSystem_Click() {
-    // Quoted, so an album path with blanks still names one program.
-    if (!services_.processes.startDetached("\"" + form_.SaveDialog.FileName + "\""))
+    // Quoted, so an album path with blanks still names one program. The album program has
+    // no use for a show state.
+    if (!services_.processes.startDetached("\"" + form_.SaveDialog.FileName + "\"", 0))
         warn("File is not there!   ");
 }
 

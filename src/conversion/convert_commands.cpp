@@ -16,19 +16,24 @@ std::string imagesText(int count) {
 Report convertReport(
     const ConvertOutcome& outcome, const std::string& outputFolder, const std::string& workFolder) {
     const auto& failures = outcome.staging.failures;
-    if (outcome.tool.started && outcome.tool.exitCode == 0 && failures.empty()
-        && outcome.leftInWorkFolder == 0) {
+    const int left = static_cast<int>(outcome.leftInWorkFolder.size());
+    if (outcome.tool.started && outcome.tool.exitCode == 0 && failures.empty() && left == 0) {
         return { "Success! Your images are converted as " + outputFolder
                 + ".   You can click on the open button to open the folder.     ",
             platform::MessageIcon::None, "Pixelwain" };
     }
     std::string prompt;
-    if (!outcome.tool.started) {
+    const int notConverted = static_cast<int>(failures.size()) + left;
+    if (outcome.tool.started && outcome.tool.exitCode == platform::image_tool::CancelledExitCode) {
+        prompt = "The run was cancelled: " + std::to_string(outcome.listed - notConverted) + " of "
+            + imagesText(outcome.listed) + " were converted into " + outputFolder + ".";
+        for (const StagingFailure& failure : failures)
+            prompt += "\n" + failure.entry + ": " + failure.reason;
+    } else if (!outcome.tool.started) {
         prompt = "The image tool " + std::string(platform::image_tool::Executable)
             + " could not be started: " + outcome.tool.error
             + ". No image was converted. Please reinstall this program.";
     } else {
-        int notConverted = static_cast<int>(failures.size()) + outcome.leftInWorkFolder;
         if (notConverted > 0) {
             prompt = imagesText(notConverted) + " of " + std::to_string(outcome.listed)
                 + " could not be converted.";
@@ -36,12 +41,12 @@ Report convertReport(
             prompt = "The image tool reported an error (exit status "
                 + std::to_string(outcome.tool.exitCode) + ").";
         }
-        if (outcome.leftInWorkFolder > 0) {
+        if (left > 0) {
             // The tool stops short of an image it cannot read and of one it cannot write (a
             // full disk, a folder without write permission): either way the copy stays.
-            prompt += " The image tool could not read or write "
-                + imagesText(outcome.leftInWorkFolder) + "; they stay in " + workFolder + ":";
-            for (const std::string& name : outcome.leftNames)
+            prompt += " The image tool could not read or write " + imagesText(left)
+                + "; they stay in " + workFolder + ":";
+            for (const std::string& name : outcome.leftInWorkFolder)
                 prompt += "\n" + name;
         }
         for (const StagingFailure& failure : failures)
@@ -73,10 +78,8 @@ void ConvertCommands::Convert_Click() {
     outcome.tool = waitedLaunch(form_, services_, convertParameters(form_));
     if (outcome.tool.started) {
         for (const std::string& name : outcome.staging.stagedNames) {
-            if (services_.files.fileExists(workFolder + "\\" + name)) {
-                ++outcome.leftInWorkFolder;
-                outcome.leftNames.push_back(name);
-            }
+            if (services_.files.fileExists(workFolder + "\\" + name))
+                outcome.leftInWorkFolder.push_back(name);
         }
     }
     Report report = convertReport(outcome, form_.DestDir.text(), workFolder);
@@ -99,7 +102,7 @@ void ConvertCommands::Command2_Click() {
         return;
     // A file that cannot be copied is left out; the tool converts the others.
     stageEntries(form_.FileList.entries(), workFolder, services_.files);
-    if (!services_.processes.startDetached(quickCommandLine(form_)))
+    if (!services_.processes.startDetached(quickCommandLine(form_), 1))
         services_.toolkit.messageBox(
             "File is not there!   ", platform::MessageIcon::Information, "Warning");
 }

@@ -16,8 +16,7 @@ struct ConvertOutcome {
     int listed = 0;
     StagingResult staging;
     ToolRun tool;
-    int leftInWorkFolder = 0; ///< staged images the tool did not convert
-    std::vector<std::string> leftNames; ///< their names in the work folder
+    std::vector<std::string> leftInWorkFolder; ///< staged images the tool did not convert
 };
 
 /// The message box that reports a convert run.

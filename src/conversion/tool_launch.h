@@ -10,7 +10,7 @@ namespace pxw::conversion {
 /// What a waited run of the image tool came to.
 struct ToolRun {
     bool started = false;
-    int exitCode = -1; ///< 0 every file done, 1 some failed, 2 nothing done; -1 killed
+    int exitCode = -1; ///< 0 every file done, 1 some failed, 2 nothing done, 3 cancelled; -1 killed
     std::string error; ///< why it could not be started
 };
 

@@ -50,7 +50,8 @@ public:
     /// fills info.error) when the program is missing or cannot be run. Never goes through a shell.
     virtual bool shellExecuteEx(ShellExecuteInfo& info) = 0;
     /// Starts a program from one command line without waiting; its first word names the program.
-    virtual Status startDetached(const std::string& commandLine) = 0;
+    /// A `show` other than 0 asks it for a visible window, as nShow does.
+    virtual Status startDetached(const std::string& commandLine, int show) = 0;
     /// Starts `program` (a host command such as "xdg-open") with one argument, without waiting.
     virtual Status startOpener(const std::string& program, const std::string& argument) = 0;
     /// Hands a document, folder or address to the desktop's default handler. The result only

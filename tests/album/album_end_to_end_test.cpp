@@ -198,6 +198,19 @@ TEST_F(AlbumFixture, AMissingToolBuildsNoAlbumAndSaysWhy) {
     EXPECT_EQ(dialogs.shown.size(), 1u) << "no save dialog";
 }
 
+TEST_F(AlbumFixture, ACancelledConversionBuildsNoAlbumAndSaysSo) {
+    fs::remove(prefix.toolFile());
+    std::ofstream(prefix.toolFile()) << "#!/bin/sh\nexit 3\n";
+    fs::permissions(prefix.toolFile(), fs::perms::owner_all);
+    listPhoto("a.jpg");
+    buildAs(ScriptedDialogs::choose("D:\\trip.exe"));
+    ASSERT_EQ(toolkit.messages.size(), 1u);
+    EXPECT_EQ(toolkit.messages[0].prompt,
+        "The album was not built: the conversion of its images was cancelled.");
+    EXPECT_FALSE(fs::exists(prefix.driveD() / "trip.exe"));
+    EXPECT_EQ(dialogs.shown.size(), 1u) << "no save dialog";
+}
+
 TEST_F(AlbumFixture, SameNamedEntriesBothGoIntoTheAlbum) {
     fs::create_directories(prefix.driveD() / "x");
     fs::create_directories(prefix.driveD() / "y");

@@ -147,6 +147,8 @@ TEST_F(ConvertFixture, AFileTheToolCannotReadIsToldAndKept) {
     EXPECT_NE(
         toolkit.messages[0].prompt.find("1 image of 2 could not be converted"), std::string::npos)
         << toolkit.messages[0].prompt;
+    EXPECT_NE(toolkit.messages[0].prompt.find(":\nbroken.jpg\n"), std::string::npos)
+        << "the image is named";
     EXPECT_TRUE(fs::exists(prefix.workFolder() / "broken.jpg")) << "the unreadable copy stays";
     EXPECT_TRUE(fs::exists(prefix.driveD() / "broken.jpg"));
 }
@@ -162,6 +164,29 @@ TEST_F(ConvertFixture, AMissingToolIsToldNotReportedAsSuccess) {
     EXPECT_NE(toolkit.messages[0].prompt.find("could not be started"), std::string::npos);
     EXPECT_TRUE(fileNames(prefix.driveD() / "out").empty());
     EXPECT_EQ(fileNames(prefix.workFolder()), std::vector<std::string> { "a.jpg" });
+}
+
+TEST_F(ConvertFixture, ACancelledRunIsAWarningThatCountsWhatWasConverted) {
+    // A stand-in for a tool the user cancelled after one image: it takes one staged copy,
+    // leaves the others and ends with the tool's "cancelled" status.
+    fs::remove(prefix.toolFile());
+    std::ofstream(prefix.toolFile()) << "#!/bin/sh\necho \"$PIXELWAIN_SHOW\" > ../shown\n"
+                                        "cd ../pxwtemp01 && rm -- \"$(ls | head -n 1)\"\nexit 3\n";
+    fs::permissions(prefix.toolFile(), fs::perms::owner_all);
+    listPhoto("a.jpg");
+    listPhoto("b.jpg");
+    listPhoto("c.jpg");
+    fs::create_directories(prefix.driveD() / "out");
+    convertInto("D:\\out\\");
+    ASSERT_EQ(toolkit.messages.size(), 1u);
+    EXPECT_EQ(toolkit.messages[0].prompt,
+        "The run was cancelled: 1 of 3 images were converted into D:\\out\\.");
+    EXPECT_EQ(toolkit.messages[0].title, "Warning");
+    EXPECT_EQ(toolkit.messages[0].icon, MessageIcon::Exclamation);
+    std::ifstream shown(prefix.driveC() / "windows" / "shown");
+    std::string show;
+    EXPECT_TRUE(std::getline(shown, show));
+    EXPECT_EQ(show, "1") << "Convert starts the tool with a visible show state";
 }
 
 TEST_F(ConvertFixture, AnEmptyListStillRunsTheToolOnTheWorkFolder) {

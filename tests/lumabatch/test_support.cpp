@@ -2,7 +2,10 @@
 
 #include "image_pipeline.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstdint>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -72,6 +75,98 @@ void writeMacPaint(const fs::path& file, int blackRows) {
     writeBytes(file, bytes);
 }
 
+namespace {
+
+// A little-endian TIFF of one strip, `data`, with the tags given (and the usual ones for
+// three 8-bit samples); values of more than one number follow the directory.
+struct TiffTag {
+    std::uint16_t tag;
+    std::uint16_t type; // 3 short, 4 long
+    std::vector<std::uint32_t> values;
+};
+
+void put(std::string& out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+void writeTiff(const fs::path& file, int width, int height, int compression,
+    const std::string& data, std::vector<TiffTag> extra) {
+    const auto w = static_cast<std::uint32_t>(width);
+    const auto h = static_cast<std::uint32_t>(height);
+    const std::uint32_t dataOffset = 8;
+    std::vector<TiffTag> tags { { 256, 4, { w } }, { 257, 4, { h } }, { 258, 3, { 8, 8, 8 } },
+        { 259, 3, { static_cast<std::uint32_t>(compression) } }, { 262, 3, { 6 } },
+        { 273, 4, { dataOffset } }, { 277, 3, { 3 } }, { 278, 4, { h } },
+        { 279, 4, { static_cast<std::uint32_t>(data.size()) } }, { 284, 3, { 1 } },
+        { 530, 3, { 2, 2 } } };
+    for (TiffTag& tag : extra)
+        tags.push_back(std::move(tag));
+    std::sort(tags.begin(), tags.end(), [](const auto& a, const auto& b) { return a.tag < b.tag; });
+    std::string out = "II";
+    put(out, 42, 2);
+    const auto directory = static_cast<std::uint32_t>(dataOffset + data.size());
+    put(out, directory, 4);
+    out += data;
+    std::string directoryBytes;
+    std::string after;
+    const std::uint32_t afterOffset
+        = directory + 2 + 12 * static_cast<std::uint32_t>(tags.size()) + 4;
+    put(directoryBytes, static_cast<std::uint32_t>(tags.size()), 2);
+    for (const TiffTag& tag : tags) {
+        const int size = tag.type == 3 ? 2 : 4;
+        put(directoryBytes, tag.tag, 2);
+        put(directoryBytes, tag.type, 2);
+        put(directoryBytes, static_cast<std::uint32_t>(tag.values.size()), 4);
+        std::string values;
+        for (std::uint32_t value : tag.values)
+            put(values, value, size);
+        if (values.size() <= 4) {
+            values.resize(4, '\0');
+            directoryBytes += values;
+        } else {
+            put(directoryBytes, afterOffset + static_cast<std::uint32_t>(after.size()), 4);
+            after += values;
+        }
+    }
+    put(directoryBytes, 0, 4);
+    writeBytes(file, out + directoryBytes + after);
+}
+
+} // namespace
+
+void writeSubsampledTiff(
+    const fs::path& file, int width, int height, const std::vector<double>& rgb) {
+    const double r = rgb[0];
+    const double g = rgb[1];
+    const double b = rgb[2];
+    auto byte = [](double v) { return static_cast<char>(std::lround(std::clamp(v, 0.0, 255.0))); };
+    const char y = byte(0.299 * r + 0.587 * g + 0.114 * b);
+    const char cb = byte(128 - 0.168736 * r - 0.331264 * g + 0.5 * b);
+    const char cr = byte(128 + 0.5 * r - 0.418688 * g - 0.081312 * b);
+    // Each 2 x 2 block: its four luma samples, then one Cb and one Cr.
+    std::string block { y, y, y, y, cb, cr };
+    std::string data;
+    for (int n = 0; n < width * height / 4; ++n)
+        data += block;
+    writeTiff(file, width, height, 1, data, {});
+}
+
+void writeOldJpegTiff(const fs::path& file, int width, int height, const std::vector<double>& rgb) {
+    VImage image = (VImage::black(width, height) + rgb)
+                       .cast(VIPS_FORMAT_UCHAR)
+                       .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    VipsBlob* blob = image.jpegsave_buffer(
+        VImage::option()->set("Q", 95)->set("subsample_mode", VIPS_FOREIGN_SUBSAMPLE_ON));
+    std::size_t length = 0;
+    const auto* bytes = static_cast<const char*>(vips_blob_get(blob, &length));
+    std::string jpeg(bytes, length);
+    vips_area_unref(VIPS_AREA(blob));
+    const auto size = static_cast<std::uint32_t>(jpeg.size());
+    // The JPEG file lies where the strip does: the interchange format tags point to it.
+    writeTiff(file, width, height, 6, jpeg, { { 513, 4, { 8 } }, { 514, 4, { size } } });
+}
+
 void writeBytes(const fs::path& file, const std::string& bytes) {
     std::ofstream out(file, std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -100,13 +195,14 @@ std::vector<double> colourAt(const VImage& image, int x, int y) {
     return colour;
 }
 
-RunResult runTool(
-    const std::vector<std::string>& args, const std::map<std::string, std::string>& environment) {
+RunResult runTool(const std::vector<std::string>& args,
+    const std::map<std::string, std::string>& environment, const fs::path& executable) {
     TempFolder capture;
     const fs::path outFile = capture / "out";
     const fs::path errFile = capture / "err";
 
-    std::vector<std::string> argStrings { LUMABATCH_EXECUTABLE };
+    std::vector<std::string> argStrings { executable.empty() ? LUMABATCH_EXECUTABLE
+                                                             : executable.string() };
     argStrings.insert(argStrings.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : argStrings)
@@ -120,8 +216,10 @@ RunResult runTool(
         if (!environment.contains(name))
             envStrings.emplace_back(text);
     }
-    for (const auto& [name, value] : environment)
-        envStrings.push_back(name + "=" + value);
+    for (const auto& [name, value] : environment) {
+        if (!value.empty())
+            envStrings.push_back(name + "=" + value);
+    }
     std::vector<char*> envp;
     for (std::string& entry : envStrings)
         envp.push_back(entry.data());

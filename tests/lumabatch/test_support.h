@@ -37,6 +37,14 @@ void writeImage(const vips::VImage& image, const std::filesystem::path& file);
 /// A MacPaint file (576 x 720, 1 bit): the top `blackRows` rows black, the rest white.
 void writeMacPaint(const std::filesystem::path& file, int blackRows);
 
+/// TIFF variants libvips refuses: a YCbCr image with 2 x 2 subsampled colour, uncompressed,
+/// and an old-style JPEG-in-TIFF (compression 6) holding a whole JPEG file; both `width` x
+/// `height` (even numbers) of one colour.
+void writeSubsampledTiff(
+    const std::filesystem::path& file, int width, int height, const std::vector<double>& rgb);
+void writeOldJpegTiff(
+    const std::filesystem::path& file, int width, int height, const std::vector<double>& rgb);
+
 /// Writes bytes as they are.
 void writeBytes(const std::filesystem::path& file, const std::string& bytes);
 std::string readBytes(const std::filesystem::path& file);
@@ -53,9 +61,10 @@ struct RunResult {
     std::string err;
 };
 
-/// Runs the built lumabatch with `args` (no shell), with extra environment variables, and
-/// waits for it to end (at most two minutes).
+/// Runs the built lumabatch (or `executable`) with `args` (no shell), with extra environment
+/// variables (an empty value removes one), and waits for it to end (at most two minutes).
 RunResult runTool(const std::vector<std::string>& args,
-    const std::map<std::string, std::string>& environment = {});
+    const std::map<std::string, std::string>& environment = {},
+    const std::filesystem::path& executable = {});
 
 } // namespace pxw::lumabatch::test

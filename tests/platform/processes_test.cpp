@@ -53,6 +53,7 @@ struct ChildReport {
     pid_t session = 0;
     std::string folder;
     std::string argv0;
+    std::string show; ///< the show state in the environment, "-" when absent
     std::string descriptors;
     std::vector<std::string> arguments;
 };
@@ -107,6 +108,8 @@ protected:
                 report.folder = value;
             else if (key == "argv0")
                 report.argv0 = value;
+            else if (key == "show")
+                report.show = value;
             else if (key == "fds")
                 report.descriptors = value;
             else if (key == "arg")
@@ -290,7 +293,8 @@ TEST_F(ProcessesTest, LaunchWithoutHandleLeavesNoChild) {
 TEST_F(ProcessesTest, DetachedStartSplitsTheWholeLineAndRunsInItsOwnSession) {
     useGate();
     ASSERT_TRUE(processes.startDetached(
-        R"("C:\WINDOWS\lumaforge\lumabatch.exe" s=c:\windows\pxwtemp01 d=D:\my_out\ -w300 -h400 -sm1 -namegen="[counter2;0].jpg" -ov -remsrc -sortlstAZ -exclude(db) -nodlg -q90)"));
+        R"("C:\WINDOWS\lumaforge\lumabatch.exe" s=c:\windows\pxwtemp01 d=D:\my_out\ -w300 -h400 -sm1 -namegen="[counter2;0].jpg" -ov -remsrc -sortlstAZ -exclude(db) -nodlg -q90)",
+        1));
     EXPECT_TRUE(hasNoChildren());
 
     const ChildReport report = awaitReport();
@@ -311,9 +315,34 @@ TEST_F(ProcessesTest, DetachedStartSplitsTheWholeLineAndRunsInItsOwnSession) {
     EXPECT_TRUE(becomesReadable(watch.get()));
 }
 
+TEST_F(ProcessesTest, ShowStateReachesTheProgramInItsEnvironmentOnly) {
+    // A show state this program was itself given never leaks into a hidden start.
+    ::setenv("PIXELWAIN_SHOW", "5", 1);
+    struct Row {
+        const char* launch;
+        int show;
+        const char* seen;
+    };
+    const Row rows[] = { { "waited", 1, "1" }, { "waited", 0, "-" }, { "detached", 1, "1" },
+        { "detached", 0, "-" } };
+    for (const Row& row : rows) {
+        if (std::string(row.launch) == "waited") {
+            ShellExecuteInfo info = toolLaunch("one");
+            info.nShow = row.show;
+            ASSERT_TRUE(processes.shellExecuteEx(info)) << info.error;
+        } else {
+            ASSERT_TRUE(processes.startDetached(std::string(ToolPath) + " one", row.show));
+        }
+        const ChildReport report = awaitReport();
+        EXPECT_EQ(report.show, row.seen) << row.launch << " " << row.show;
+        EXPECT_THAT(report.arguments, ElementsAre("one"));
+    }
+    ::unsetenv("PIXELWAIN_SHOW");
+}
+
 TEST_F(ProcessesTest, DetachedStartFindsABareNameOnPath) {
     putOnPath("pxw-fake-tool");
-    ASSERT_TRUE(processes.startDetached("pxw-fake-tool one \"two three\"\t\"\""));
+    ASSERT_TRUE(processes.startDetached("pxw-fake-tool one \"two three\"\t\"\"", 0));
     const ChildReport report = awaitReport();
     EXPECT_EQ(report.argv0, "pxw-fake-tool");
     EXPECT_THAT(report.arguments, ElementsAre("one", "two three", ""));
@@ -334,7 +363,7 @@ TEST_F(ProcessesTest, DetachedStartFailuresSayWhy) {
         { "   ", "empty" },
     };
     for (const Row& row : rows) {
-        Status started = processes.startDetached(row.line);
+        Status started = processes.startDetached(row.line, 1);
         EXPECT_FALSE(started) << row.line;
         EXPECT_THAT(started.message(), HasSubstr(row.messagePart)) << row.line;
     }

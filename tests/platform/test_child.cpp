@@ -32,11 +32,12 @@ std::vector<int> inheritedDescriptors() {
 void writeReport(const char* path, int argc, char** argv, const std::vector<int>& descriptors) {
     const std::string partial = std::string(path) + ".part";
     {
+        const char* show = std::getenv("PIXELWAIN_SHOW");
         std::ofstream out(partial);
         std::vector<char> folder(4096);
         out << "pid=" << ::getpid() << "\nppid=" << ::getppid() << "\nsid=" << ::getsid(0)
             << "\ncwd=" << (::getcwd(folder.data(), folder.size()) ? folder.data() : "?")
-            << "\nargv0=" << argv[0] << "\nfds=";
+            << "\nargv0=" << argv[0] << "\nshow=" << (show ? show : "-") << "\nfds=";
         for (int fd : descriptors)
             out << fd << ",";
         out << "\n";

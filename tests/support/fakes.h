@@ -108,8 +108,9 @@ public:
         info.error = "no such program";
         return false;
     }
-    platform::Status startDetached(const std::string& commandLine) override {
+    platform::Status startDetached(const std::string& commandLine, int show) override {
         detached.push_back(commandLine);
+        detachedShows.push_back(show);
         return startSucceeds ? platform::Status::success() : platform::Status::failure("missing");
     }
     platform::Status startOpener(const std::string& program, const std::string& argument) override {
@@ -126,6 +127,7 @@ public:
 
     std::vector<std::string> executed;
     std::vector<std::string> detached;
+    std::vector<int> detachedShows;
     std::vector<std::pair<std::string, std::string>> openers;
     std::vector<ShellOpen> shellOpens;
     std::string folder = "C:\\Program Files\\Pixelwain";

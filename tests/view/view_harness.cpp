@@ -45,7 +45,7 @@ bool RecordingProcesses::shellExecuteEx(platform::ShellExecuteInfo& info) {
     return false;
 }
 
-platform::Status RecordingProcesses::startDetached(const std::string&) {
+platform::Status RecordingProcesses::startDetached(const std::string&, int) {
     return platform::Status::failure("not in this test");
 }
 

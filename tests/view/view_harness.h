@@ -56,7 +56,7 @@ public:
     std::vector<ShellOpen> shellOpens;
 
     bool shellExecuteEx(platform::ShellExecuteInfo& info) override;
-    platform::Status startDetached(const std::string& commandLine) override;
+    platform::Status startDetached(const std::string& commandLine, int show) override;
     platform::Status startOpener(const std::string& program, const std::string& argument) override;
     platform::Status shellOpen(platform::WindowHandle owner, const std::string& verb,
         const std::string& target, const std::string& parameters, const std::string& directory,

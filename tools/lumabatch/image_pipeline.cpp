@@ -4,10 +4,18 @@
 
 #include <Magick++.h>
 #include <array>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <mutex>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <tiffio.h>
+#include <unistd.h>
 #include <vector>
 #include <vips/vips8>
 extern "C" {
@@ -25,20 +33,35 @@ namespace {
 constexpr double MillimetresPerInch = 25.4;
 constexpr std::string_view PhotoCdSignature = "PCD_IPI";
 constexpr std::size_t PhotoCdSignatureOffset = 2048;
+// The second reader of TIFF files is libtiff itself.
+constexpr const char* TiffFormat = "TIFF";
 
-bool readWholeFile(const fs::path& file, std::string& bytes, std::string& error) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        error = "cannot open the file";
-        return false;
+// An open file mapped into memory, for the readers' buffer loaders: every reader can load
+// from memory, while some of libvips' readers cannot seek in a descriptor.
+class MappedFile {
+public:
+    explicit MappedFile(int fd) {
+        struct stat info { };
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+            throw std::runtime_error("not a file");
+        if (info.st_size == 0)
+            throw std::runtime_error("the file is empty");
+        size_ = static_cast<std::size_t>(info.st_size);
+        data_ = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (data_ == MAP_FAILED)
+            throw std::runtime_error(std::string("cannot read the file: ") + std::strerror(errno));
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = "cannot read the file";
-        return false;
-    }
-    return true;
-}
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+    ~MappedFile() { ::munmap(data_, size_); }
+
+    const void* data() const { return data_; }
+    std::size_t size() const { return size_; }
+
+private:
+    void* data_ = nullptr;
+    std::size_t size_ = 0;
+};
 
 bool hasPhotoCdSignature(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -74,21 +97,40 @@ vips::VOption* thumbnailOptions(const Box& box) {
         ->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
 }
 
-VImage loadWithVips(const fs::path& source, const ConvertSettings& settings) {
+VImage loadWithVips(const MappedFile& file, const ConvertSettings& settings, std::string& padded) {
     Box box = boxFor(settings);
-    return VImage::thumbnail(source.c_str(), box.width, thumbnailOptions(box));
+    const void* data = file.data();
+    std::size_t size = file.size();
+    // libheif reads ahead past the end of a small file, which a memory source refuses; a
+    // HEIF file ("ftyp" box first) gets zeros behind it.
+    constexpr std::size_t HeifReadAhead = 1 << 16;
+    if (size > 8 && std::string_view(static_cast<const char*>(data) + 4, 4) == "ftyp") {
+        padded.assign(static_cast<const char*>(data), size);
+        padded.resize(size + HeifReadAhead);
+        data = padded.data();
+        size = padded.size();
+    }
+    VipsBlob* blob = vips_blob_new(nullptr, data, size);
+    std::unique_ptr<VipsBlob, void (*)(VipsBlob*)> owner(
+        blob, [](VipsBlob* b) { vips_area_unref(VIPS_AREA(b)); });
+    return VImage::thumbnail_buffer(blob, box.width, thumbnailOptions(box));
 }
 
-VImage loadWithMagick(const fs::path& source, const char* format, const ConvertSettings& settings) {
-    std::string bytes;
-    std::string error;
-    if (!readWholeFile(source, bytes, error))
-        throw std::runtime_error(error);
+VImage loadWithMagick(
+    const MappedFile& file, const std::string& format, const ConvertSettings& settings) {
     Magick::Image image;
-    image.quiet(true);
+    // Warnings are reported: a damaged image must fail, not pass half grey.
+    image.quiet(false);
     image.magick(format);
-    image.read(Magick::Blob(bytes.data(), bytes.size()));
-    bytes.clear();
+    try {
+        image.read(Magick::Blob(file.data(), file.size()));
+    } catch (const Magick::WarningCorruptImage&) {
+        throw;
+    } catch (const Magick::Warning&) {
+        // Remarks about unknown tags and the like: the image is read.
+    }
+    if (image.columns() == 0 || image.rows() == 0)
+        throw std::runtime_error("no image in the file");
     image.autoOrient();
     // Photo CD pixels arrive as YCC; anything else not in sRGB is converted the same way.
     if (image.colorSpace() != MagickCore::sRGBColorspace)
@@ -107,6 +149,80 @@ VImage loadWithMagick(const fs::path& source, const char* format, const ConvertS
         throw vips::VError();
     VImage loaded(memory);
     loaded = loaded.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    Box box = boxFor(settings);
+    return loaded.thumbnail_image(box.width, thumbnailOptions(box));
+}
+
+// libtiff reading from the mapped file. Its RGBA interface reads every TIFF variant libtiff
+// knows, old-style JPEG and subsampled YCbCr among them, which libvips and ImageMagick refuse
+// or read wrongly.
+struct TiffInMemory {
+    const MappedFile& file;
+    toff_t at = 0;
+};
+
+std::string& tiffError() {
+    static std::string error;
+    return error;
+}
+
+void recordTiffError(const char*, const char* format, va_list arguments) {
+    std::array<char, 512> text {};
+    std::vsnprintf(text.data(), text.size(), format, arguments);
+    if (tiffError().empty())
+        tiffError() = text.data();
+}
+
+tsize_t readTiff(thandle_t handle, tdata_t buffer, tsize_t size) {
+    auto* tiff = static_cast<TiffInMemory*>(handle);
+    const toff_t left = tiff->file.size() - std::min<toff_t>(tiff->at, tiff->file.size());
+    const auto count = static_cast<toff_t>(std::min<toff_t>(static_cast<toff_t>(size), left));
+    std::memcpy(buffer, static_cast<const char*>(tiff->file.data()) + tiff->at, count);
+    tiff->at += count;
+    return static_cast<tsize_t>(count);
+}
+
+toff_t seekTiff(thandle_t handle, toff_t offset, int whence) {
+    auto* tiff = static_cast<TiffInMemory*>(handle);
+    const toff_t base = whence == SEEK_CUR ? tiff->at : whence == SEEK_END ? tiff->file.size() : 0;
+    tiff->at = base + offset;
+    return tiff->at;
+}
+
+VImage loadWithLibtiff(const MappedFile& file, const ConvertSettings& settings) {
+    tiffError().clear();
+    TIFFSetErrorHandler(recordTiffError);
+    TIFFSetWarningHandler(nullptr);
+    TiffInMemory source { file };
+    std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(
+        TIFFClientOpen(
+            "image", "rm", &source, readTiff,
+            [](thandle_t, tdata_t, tsize_t) -> tsize_t { return -1; }, seekTiff,
+            [](thandle_t) { return 0; },
+            [](thandle_t handle) -> toff_t {
+                return static_cast<TiffInMemory*>(handle)->file.size();
+            },
+            [](thandle_t, tdata_t*, toff_t*) { return 0; }, [](thandle_t, tdata_t, toff_t) {}),
+        TIFFClose);
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    if (!tiff || !TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width)
+        || !TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height) || width == 0 || height == 0)
+        throw std::runtime_error(tiffError().empty() ? "not a TIFF image" : tiffError());
+    if (width > VIPS_MAX_COORD || height > VIPS_MAX_COORD)
+        throw std::runtime_error("the image is too large");
+    // One 32-bit RGBA value per pixel, bytes R G B A in memory on this little-endian host.
+    std::vector<std::uint32_t> raster(static_cast<std::size_t>(width) * height);
+    if (!TIFFReadRGBAImageOriented(tiff.get(), width, height, raster.data(), ORIENTATION_TOPLEFT, 1)
+        || !tiffError().empty())
+        throw std::runtime_error(tiffError().empty() ? "cannot read the image" : tiffError());
+    VipsImage* memory
+        = vips_image_new_from_memory_copy(raster.data(), raster.size() * sizeof(std::uint32_t),
+            static_cast<int>(width), static_cast<int>(height), 4, VIPS_FORMAT_UCHAR);
+    if (!memory)
+        throw vips::VError();
+    VImage loaded
+        = VImage(memory).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
     Box box = boxFor(settings);
     return loaded.thumbnail_image(box.width, thumbnailOptions(box));
 }
@@ -202,8 +318,27 @@ std::string encodeJpeg(const VImage& image, int quality) {
     return std::string(static_cast<const char*>(data), length);
 }
 
+// Readers that only warn when the data of a truncated or damaged file run short.
+bool isDamageWarning(std::string_view message) {
+    for (std::string_view sign : { "not enough data", "truncated", "premature", "error in tile" }) {
+        if (message.find(sign) != std::string_view::npos)
+            return true;
+    }
+    return false;
+}
+
+std::mutex& damageLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::string& damageWarning() {
+    static std::string warning;
+    return warning;
+}
+
 std::string reasonFromVips(const std::string& message) {
-    if (message.find("is not a known file format") != std::string::npos)
+    if (message.find("a known") != std::string::npos)
         return "not an image this tool can read";
     return oneLine(message);
 }
@@ -214,11 +349,17 @@ void initImageLibraries(const char* programPath) {
     static std::once_flag once;
     std::call_once(once, [programPath] {
         Magick::InitializeMagick(programPath);
-        // Warnings of the readers name no file and change nothing: failures are reported
-        // per file instead.
+        // Warnings of the readers name no file: the one that says the data ran short is kept
+        // for the conversion under way, the others change nothing.
         g_log_set_handler(
             "VIPS", G_LOG_LEVEL_WARNING,
-            [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+            [](const gchar*, GLogLevelFlags, const gchar* message, gpointer) {
+                if (message && isDamageWarning(message)) {
+                    std::lock_guard lock(damageLock());
+                    damageWarning() = message;
+                }
+            },
+            nullptr);
         if (VIPS_INIT(programPath ? programPath : "lumabatch") != 0)
             vips_error_exit("cannot start libvips");
         // Nothing is read twice in a batch, so caching would only hold on to memory.
@@ -239,30 +380,91 @@ Reader readerFor(const fs::path& file) {
     return Reader::Vips;
 }
 
+std::string magickFormatFor(Reader reader) {
+    switch (reader) {
+    case Reader::MagickPhotoCd:
+        return "PCD";
+    case Reader::MagickMacPaint:
+        return "MAC";
+    case Reader::Vips:
+        break;
+    }
+    return {};
+}
+
+std::string secondReaderFormat(const fs::path& file) {
+    struct Kind {
+        const char* extension;
+        const char* format;
+    };
+    static constexpr Kind Kinds[] = { { ".jpg", "JPEG" }, { ".jpeg", "JPEG" }, { ".jpe", "JPEG" },
+        { ".gif", "GIF" }, { ".tif", "TIFF" }, { ".tiff", "TIFF" }, { ".png", "PNG" },
+        { ".psd", "PSD" }, { ".bmp", "BMP" }, { ".jp2", "JP2" }, { ".j2k", "J2K" },
+        { ".jpf", "JP2" }, { ".webp", "WEBP" }, { ".heic", "HEIC" }, { ".heif", "HEIC" } };
+    const std::string extension = file.extension().string();
+    for (const Kind& kind : Kinds) {
+        if (equalIgnoringCase(extension, kind.extension))
+            return kind.format;
+    }
+    return {};
+}
+
 Status convertToJpeg(const fs::path& source, const ConvertSettings& settings, std::string& jpeg) {
+    const int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return Status::failure(std::string("cannot open the file: ") + std::strerror(errno));
+    Status status
+        = convertDescriptor(fd, magickFormatFor(readerFor(source)), settings, jpeg, nullptr);
+    ::close(fd);
+    return status;
+}
+
+Status convertDescriptor(int fd, const std::string& magickFormat, const ConvertSettings& settings,
+    std::string& jpeg, Failure* failure) {
     initImageLibraries(nullptr);
+    auto failed = [&](Failure kind, const std::string& reason) {
+        if (failure)
+            *failure = kind;
+        return Status::failure(reason);
+    };
     try {
-        VImage image;
-        switch (readerFor(source)) {
-        case Reader::Vips:
-            image = loadWithVips(source, settings);
-            break;
-        case Reader::MagickPhotoCd:
-            image = loadWithMagick(source, "PCD", settings);
-            break;
-        case Reader::MagickMacPaint:
-            image = loadWithMagick(source, "MAC", settings);
-            break;
+        // The file stays mapped until the image is encoded.
+        const MappedFile file(fd);
+        std::string padded;
+        vips_error_clear();
+        {
+            std::lock_guard lock(damageLock());
+            damageWarning().clear();
         }
+        VImage image = magickFormat.empty() ? loadWithVips(file, settings, padded)
+            : magickFormat == TiffFormat    ? loadWithLibtiff(file, settings)
+                                            : loadWithMagick(file, magickFormat, settings);
         image = withResolution(withoutSourceMetadata(flattenOnWhite(toSrgb(image))), settings);
         jpeg = encodeJpeg(image, settings.quality);
+        // A reader that fails on a tile only warns, and the encoder goes on with grey: a
+        // damaged file must fail instead.
+        if (const std::string errors = vips_error_buffer(); !errors.empty())
+            return failed(Failure::Damaged, oneLine(errors));
+        std::lock_guard lock(damageLock());
+        if (!damageWarning().empty())
+            return failed(Failure::Damaged, "damaged image: " + oneLine(damageWarning()));
+        if (failure)
+            *failure = Failure::None;
         return Status::success();
     } catch (const vips::VError& error) {
-        return Status::failure(reasonFromVips(error.what()));
+        // An encoder that fails on a damaged file may leave the message in the error buffer.
+        std::string message = *error.what() ? error.what() : vips_error_buffer();
+        if (message.empty())
+            message = "the image data cannot be read";
+        const bool unsupported = message.find("not supported") != std::string::npos
+            || message.find("unsupported") != std::string::npos
+            || message.find("a known") != std::string::npos;
+        return failed(
+            unsupported ? Failure::Unsupported : Failure::Damaged, reasonFromVips(message));
     } catch (const Magick::Exception& error) {
-        return Status::failure(oneLine(error.what()));
+        return failed(Failure::Damaged, oneLine(error.what()));
     } catch (const std::exception& error) {
-        return Status::failure(oneLine(error.what()));
+        return failed(Failure::Damaged, oneLine(error.what()));
     }
 }
 

@@ -33,11 +33,30 @@ enum class Reader {
 /// its signature.
 Reader readerFor(const std::filesystem::path& file);
 
+/// The ImageMagick format a reader names, empty for libvips.
+std::string magickFormatFor(Reader reader);
+
+/// The format the second reader reads a file of an accepted kind as, when libvips cannot
+/// read it: libtiff for "TIFF", else ImageMagick; empty for other kinds of file.
+std::string secondReaderFormat(const std::filesystem::path& file);
+
+/// Why a conversion failed.
+enum class Failure {
+    None,
+    Unsupported, ///< the reader does not support this variant of the format
+    Damaged, ///< a damaged file, or not an image at all
+};
+
 /// Reads one image, turns it upright by its EXIF orientation, converts it to sRGB, flattens
 /// transparency on white, resizes it into the box (shrinking while loading where the format
 /// allows) and encodes it as baseline JPEG without EXIF, XMP, IPTC or ICC data of the source.
 /// On failure `jpeg` is unspecified and the status names the reason.
 platform::Status convertToJpeg(
     const std::filesystem::path& source, const ConvertSettings& settings, std::string& jpeg);
+
+/// The same for an open file, read by libvips or, with a `magickFormat`, by the second reader
+/// as that format. Any warning about a damaged image makes it fail.
+platform::Status convertDescriptor(int fd, const std::string& magickFormat,
+    const ConvertSettings& settings, std::string& jpeg, Failure* failure);
 
 } // namespace pxw::lumabatch

@@ -1,9 +1,11 @@
 #include "job.h"
 
-#include "image_pipeline.h"
+#include "isolated_converter.h"
 #include "platform/windows_path.h"
 #include "progress.h"
+#include "sandbox.h"
 #include "sources.h"
+#include "window_link.h"
 
 #include <algorithm>
 #include <atomic>
@@ -145,6 +147,7 @@ mode_t newFilePermissions() {
 }
 
 enum class SourceState {
+    Waiting, ///< not converted: the run was cancelled first. Stays untouched
     Failed, ///< could not be converted: stays where it is, untouched
     Converted, ///< output waits in a work file
     Placed, ///< output is in place
@@ -153,7 +156,7 @@ enum class SourceState {
 
 struct Source {
     SourceFile file;
-    SourceState state = SourceState::Failed;
+    SourceState state = SourceState::Waiting;
     fs::path work; ///< the converted image, while Converted
     std::string outputName;
     bool held = false; ///< moved aside to a work name to free its name for an output
@@ -168,25 +171,32 @@ public:
         , sameFolder_(sameFolder)
         , progress_(err, settings.showProgressBar, files.size())
         , filesInFlight_(settings.filesInFlight)
+        , workerProgram_(settings.workerProgram)
         , showProgressBar_(settings.showProgressBar) {
         sources_.resize(files.size());
         for (std::size_t i = 0; i < files.size(); ++i)
             sources_[i].file = std::move(files[i]);
     }
 
-    ExitStatus run() {
-        convertAll();
-        if (stopRequested) {
-            discardWorkFiles();
-            progress_.close();
-            progress_.report("lumabatch: stopped; no output was placed and no source removed");
-            return ExitStatus::SomeFailed;
+    ExitStatus run(const std::optional<fs::path>& windowProgram) {
+        if (windowProgram) {
+            window_ = WindowLink::start(*windowProgram,
+                "lumabatch - converting into " + options_.destinationFolder, sources_.size(),
+                [] { requestStop(); });
+            progress_.attachWindow(window_.get());
         }
+        convertAll();
+        // What is converted by now is kept, whether the run was cancelled or not; a stop
+        // that came after the last file changes nothing.
+        const bool cancelled = std::any_of(sources_.begin(), sources_.end(),
+            [](const Source& source) { return source.state == SourceState::Waiting; });
+        progress_.attachWindow(nullptr);
+        window_.reset();
         nameOutputs();
         placeOutputs();
         removeSources();
         progress_.close();
-        return summary();
+        return summary(cancelled);
     }
 
 private:
@@ -196,7 +206,7 @@ private:
     }
 
     void convertAll() {
-        ConvertSettings settings { options_.width, options_.height, options_.keepProportions,
+        const ConvertSettings settings { options_.width, options_.height, options_.keepProportions,
             options_.quality, options_.dpiHorizontal, options_.dpiVertical };
         const mode_t permissions = newFilePermissions();
         // Largest files first, so that no large file is left running alone at the end.
@@ -205,43 +215,42 @@ private:
             order.push_back(&source);
         std::stable_sort(order.begin(), order.end(),
             [](const Source* a, const Source* b) { return a->file.size > b->file.size; });
-        std::atomic<std::size_t> next { 0 };
-        auto worker = [&] {
-            for (;;) {
-                std::size_t index = next++;
-                if (index >= order.size() || stopRequested)
-                    return;
-                Source& source = *order[index];
-                progress_.started(source.file.name);
-                std::string jpeg;
-                std::string error;
-                platform::Status status = convertToJpeg(source.file.path, settings, jpeg);
-                if (!status) {
-                    fail(source, status.message());
-                } else if (std::optional<fs::path> work = writeWorkFile(
-                               destination_, jpeg, permissions, options_.removeSources, &error)) {
-                    source.work = *work;
-                    source.state = SourceState::Converted;
-                } else {
-                    fail(source, error);
-                }
-                progress_.finished();
-            }
-        };
+        std::vector<fs::path> paths;
+        paths.reserve(order.size());
+        for (const Source* source : order)
+            paths.push_back(source->file.path);
+
         unsigned workers = filesInFlight_ ? filesInFlight_ : std::thread::hardware_concurrency();
         workers = static_cast<unsigned>(
             std::clamp<std::size_t>(workers, 1, std::max<std::size_t>(sources_.size(), 1)));
-        std::vector<std::jthread> threads;
-        for (unsigned i = 1; i < workers; ++i)
-            threads.emplace_back(worker);
-        worker();
-    }
-
-    void discardWorkFiles() {
-        for (Source& source : sources_) {
-            if (source.state == SourceState::Converted)
-                ::unlink(source.work.c_str());
-        }
+        if (landlockVersion() == 0)
+            progress_.report("lumabatch: this system has no Landlock; image readers run without "
+                             "file-system restrictions");
+        IsolatedConverter converter(
+            { workerProgram_, workers, std::chrono::seconds(options_.timeLimitSeconds),
+                IsolatedConverter::defaultMemoryLimit(workers) },
+            settings);
+        converter.run(
+            paths, [&](std::size_t i) { progress_.started(order[i]->file.name); },
+            [&](std::size_t i, const ConvertResult& result) {
+                Source& source = *order[i];
+                std::string error;
+                if (!result.note.empty())
+                    progress_.report("lumabatch: " + source.file.name + ": " + result.note);
+                if (!result.converted) {
+                    source.state = SourceState::Failed;
+                    fail(source, result.reason);
+                } else if (std::optional<fs::path> work = writeWorkFile(destination_, result.jpeg,
+                               permissions, options_.removeSources, &error)) {
+                    source.work = *work;
+                    source.state = SourceState::Converted;
+                } else {
+                    source.state = SourceState::Failed;
+                    fail(source, error);
+                }
+                progress_.finished();
+            },
+            stopRequested);
     }
 
     // Outputs are numbered in the order of the sources, counting only converted ones.
@@ -377,10 +386,16 @@ private:
         }
     }
 
-    ExitStatus summary() {
+    ExitStatus summary(bool cancelled) {
         std::size_t placed = 0;
         for (const Source& source : sources_)
             placed += source.state == SourceState::Placed ? 1 : 0;
+        if (cancelled) {
+            progress_.report("lumabatch: cancelled; " + std::to_string(placed) + " of "
+                + std::to_string(sources_.size()) + " files converted into "
+                + quoted(destination_));
+            return ExitStatus::Cancelled;
+        }
         if (problems_ == 0) {
             // On a terminal the bar has gone; say how the run ended.
             if (showProgressBar_)
@@ -400,11 +415,13 @@ private:
     bool sameFolder_;
     Progress progress_;
     unsigned filesInFlight_;
+    fs::path workerProgram_;
     bool showProgressBar_;
     std::vector<Source> sources_;
     std::atomic<std::size_t> problems_ { 0 };
     std::set<std::string> placedNames_;
     std::map<std::string, Source*> standingSources_;
+    std::unique_ptr<WindowLink> window_;
 };
 
 void usageError(std::ostream& err, const std::string& message) {
@@ -459,7 +476,8 @@ ExitStatus runJob(const Options& options, const platform::DriveMap& drives, std:
         return ExitStatus::NothingDone;
     }
     bool sameFolder = fs::equivalent(*source, *destination, ec);
-    return Batch(options, *destination, sameFolder, std::move(*files), err, settings).run();
+    return Batch(options, *destination, sameFolder, std::move(*files), err, settings)
+        .run(settings.windowProgram);
 }
 
 } // namespace pxw::lumabatch

@@ -23,6 +23,10 @@ std::optional<std::filesystem::path> resolveFolder(
 struct JobSettings {
     bool showProgressBar = false;
     unsigned filesInFlight = 0; ///< 0: one per processor
+    /// The progress window program to show during the run; none: no window.
+    std::optional<std::filesystem::path> windowProgram;
+    /// The tool's own executable, started as image reader workers.
+    std::filesystem::path workerProgram = "/proc/self/exe";
 };
 
 /// Runs one batch: takes the list of sources, converts them in parallel into work files in
@@ -32,8 +36,9 @@ struct JobSettings {
 ExitStatus runJob(const Options& options, const platform::DriveMap& drives, std::ostream& err,
     const JobSettings& settings = {});
 
-/// Asks a running job to stop taking new files (safe in a signal handler). The job then
-/// removes its work files, places no output and removes no source.
+/// Asks a running job to stop (safe in a signal handler): it starts no new file, abandons the
+/// files in flight and removes their work files, places the outputs finished by then (and
+/// removes their sources with -remsrc), and ends with ExitStatus::Cancelled.
 void requestStop();
 
 } // namespace pxw::lumabatch

@@ -13,6 +13,7 @@ namespace {
 
 constexpr int NoLimit = -1;
 constexpr int MaxDpi = 10000;
+constexpr int MaxTimeLimit = 32767;
 
 struct UsageError {
     std::string message;
@@ -216,11 +217,21 @@ void printHelp(std::ostream& out) {
            "  -remsrc             remove each source once its output is in place\n"
            "  -dpihorN -dpiverN   resolution written into the outputs\n"
            "  -sm1 -nodlg         accepted; the tool never asks questions\n"
+           "  --time-limit SECONDS  give up a file that takes longer (default 60)\n"
            "  --help              this text\n"
            "\n"
            "Reads JPEG, GIF, TIFF, PNG, PSD, BMP, Photo CD, JPEG 2000, MacPaint, WebP and\n"
            "HEIF. Outputs are upright, sRGB, flattened on white, baseline JPEG.\n"
-           "Exit status: 0 all done, 1 some files failed, 2 nothing done.\n";
+           "Images are read in separate, sandboxed processes: a file that crashes its reader,\n"
+           "takes too long or needs too much memory is reported and the others go on. What\n"
+           "libvips cannot read is tried with ImageMagick before it counts as failed.\n"
+           "\n"
+           "With PIXELWAIN_SHOW set to a show state other than 0 (as Pixelwain sets it) and a\n"
+           "display, a progress window with a Cancel button is shown during the run; on a\n"
+           "terminal a progress bar is drawn instead. Cancel, Ctrl+C and SIGTERM stop the run:\n"
+           "images in flight are abandoned, the outputs finished by then are kept.\n"
+           "\n"
+           "Exit status: 0 all done, 1 some files failed, 2 nothing done, 3 cancelled.\n";
 }
 
 } // namespace
@@ -235,9 +246,16 @@ ParseResult parseCommandLine(
     }
     Options options;
     try {
-        for (const std::string& arg : args) {
-            if (!applyOption(options, arg))
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            const std::string& arg = args[i];
+            if (arg == "--time-limit") {
+                if (i + 1 == args.size())
+                    throw UsageError { "--time-limit needs a number of seconds" };
+                options.timeLimitSeconds
+                    = readInRange("--time-limit", args[++i], 1, MaxTimeLimit, "seconds");
+            } else if (!applyOption(options, arg)) {
                 throw UsageError { "unknown option \"" + arg + "\"" };
+            }
         }
         if (options.sourceFolder.empty())
             throw UsageError { "no source folder; give one as s=FOLDER" };

@@ -14,6 +14,7 @@ namespace pxw::lumabatch {
 
 inline constexpr int MaxSide = 5000;
 inline constexpr int DefaultQuality = 90;
+inline constexpr int DefaultTimeLimit = 60;
 
 /// What one run of the tool is asked to do, as read from its command line.
 struct Options {
@@ -30,6 +31,7 @@ struct Options {
     bool overwrite = false;
     std::optional<int> dpiHorizontal;
     std::optional<int> dpiVertical;
+    int timeLimitSeconds = DefaultTimeLimit; ///< per file
 };
 
 /// Either the options to go on with, or the exit status to end with at once (after --help,

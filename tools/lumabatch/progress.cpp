@@ -1,5 +1,7 @@
 #include "progress.h"
 
+#include "window_link.h"
+
 #include <algorithm>
 #include <ostream>
 #include <sys/ioctl.h>
@@ -27,16 +29,25 @@ Progress::Progress(std::ostream& err, bool showBar, std::size_t total)
     , total_(total) {
 }
 
+void Progress::attachWindow(WindowLink* window) {
+    std::lock_guard lock(mutex_);
+    window_ = window;
+}
+
 void Progress::started(const std::string& name) {
     std::lock_guard lock(mutex_);
     current_ = name;
     drawBar();
+    if (window_)
+        window_->started(name);
 }
 
 void Progress::finished() {
     std::lock_guard lock(mutex_);
     ++done_;
     drawBar();
+    if (window_)
+        window_->finished(done_);
 }
 
 void Progress::report(const std::string& line) {

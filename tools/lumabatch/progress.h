@@ -7,11 +7,16 @@
 
 namespace pxw::lumabatch {
 
+class WindowLink;
+
 /// Messages of a run on standard error and, when it is a terminal, a one-line progress bar
-/// with the count and the file being converted. Safe to call from several threads.
+/// with the count and the file being converted; the progress window, when there is one, is
+/// fed the same. Safe to call from several threads.
 class Progress {
 public:
     Progress(std::ostream& err, bool showBar, std::size_t total);
+
+    void attachWindow(WindowLink* window);
 
     void started(const std::string& name);
     void finished();
@@ -30,6 +35,7 @@ private:
     std::size_t total_;
     std::size_t done_ = 0;
     std::string current_;
+    WindowLink* window_ = nullptr;
 };
 
 /// Columns of the terminal on standard error, or 80.

@@ -1,6 +1,7 @@
 #include "posix_processes.h"
 
 #include "messages.h"
+#include "platform/image_tool.h"
 #include "unique_fd.h"
 
 #include <algorithm>
@@ -115,13 +116,24 @@ struct ChildReport {
 // async-signal-safe calls are allowed, so nothing is allocated there.
 class ExecPlan {
 public:
-    ExecPlan(fs::path program, std::vector<std::string> arguments, fs::path folder)
+    ExecPlan(fs::path program, std::vector<std::string> arguments, fs::path folder, int show)
         : program_(std::move(program))
         , arguments_(std::move(arguments))
         , folder_(std::move(folder)) {
         for (std::string& argument : arguments_)
             argv_.push_back(argument.data());
         argv_.push_back(nullptr);
+        // This program's environment, with the show state of this launch only.
+        const std::string showPrefix = std::string(image_tool::ShowStateVariable) + "=";
+        if (show != 0)
+            environment_.push_back(showPrefix + std::to_string(show));
+        for (char** entry = environ; *entry; ++entry) {
+            if (!std::string_view(*entry).starts_with(showPrefix))
+                environment_.emplace_back(*entry);
+        }
+        for (std::string& entry : environment_)
+            envp_.push_back(entry.data());
+        envp_.push_back(nullptr);
         struct rlimit limit { };
         if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
             descriptorLimit_ = static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 1 << 20));
@@ -152,7 +164,7 @@ public:
             for (int fd = 3; fd < descriptorLimit_; ++fd)
                 ::fcntl(fd, F_SETFD, FD_CLOEXEC);
         }
-        ::execve(program_.c_str(), argv_.data(), environ);
+        ::execve(program_.c_str(), argv_.data(), envp_.data());
         reportAndExit(statusFd, FailedStep::Exec, errno);
     }
 
@@ -160,6 +172,8 @@ private:
     fs::path program_;
     std::vector<std::string> arguments_;
     std::vector<char*> argv_;
+    std::vector<std::string> environment_;
+    std::vector<char*> envp_;
     fs::path folder_;
     int descriptorLimit_ = 65536;
 };
@@ -404,7 +418,7 @@ bool PosixProcesses::shellExecuteEx(ShellExecuteInfo& info) {
 
     std::vector<std::string> arguments = splitCommandLine(info.lpParameters);
     arguments.insert(arguments.begin(), program->string());
-    const ExecPlan plan(*program, std::move(arguments), folder);
+    const ExecPlan plan(*program, std::move(arguments), folder, info.nShow);
     const bool watched = (info.fMask & ShellExecuteInfo::NoCloseProcess) != 0;
     SpawnResult started = spawn(plan, !watched);
     if (started.pid < 0)
@@ -415,7 +429,7 @@ bool PosixProcesses::shellExecuteEx(ShellExecuteInfo& info) {
 }
 
 Status PosixProcesses::startProgram(
-    const std::string& program, std::vector<std::string> arguments) {
+    const std::string& program, std::vector<std::string> arguments, int show) {
     reapAbandoned();
     const std::string action = "cannot start " + inQuotes(program) + ": ";
     if (program.empty())
@@ -439,19 +453,19 @@ Status PosixProcesses::startProgram(
         return Status::failure(action + *reason);
 
     arguments.insert(arguments.begin(), std::move(argv0));
-    const ExecPlan plan(host, std::move(arguments), {});
+    const ExecPlan plan(host, std::move(arguments), {}, show);
     if (SpawnResult started = spawn(plan, true); started.pid < 0)
         return Status::failure(action + started.error);
     return Status::success();
 }
 
-Status PosixProcesses::startDetached(const std::string& commandLine) {
+Status PosixProcesses::startDetached(const std::string& commandLine, int show) {
     std::vector<std::string> words = splitCommandLine(commandLine);
     if (words.empty())
         return Status::failure("cannot start a program: the command line is empty");
     const std::string program = std::move(words.front());
     words.erase(words.begin());
-    return startProgram(program, std::move(words));
+    return startProgram(program, std::move(words), show);
 }
 
 Status PosixProcesses::startOpener(const std::string& program, const std::string& argument) {

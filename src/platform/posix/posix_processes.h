@@ -19,11 +19,12 @@ public:
     /// `executable` is the program's own file, whose folder programFolder() reports.
     explicit PosixProcesses(DriveMap drives, std::filesystem::path executable = "/proc/self/exe");
 
-    /// lpFile and lpDirectory are Windows-style paths; lpVerb and nShow have no effect here.
+    /// lpFile and lpDirectory are Windows-style paths; lpVerb has no effect here. An nShow
+    /// other than 0 reaches the program in the environment (image_tool::ShowStateVariable).
     /// With NoCloseProcess in fMask, hProcess watches the process; its end never kills it.
     bool shellExecuteEx(ShellExecuteInfo& info) override;
     /// The first word is a Windows-style path, or a bare name looked up on PATH.
-    Status startDetached(const std::string& commandLine) override;
+    Status startDetached(const std::string& commandLine, int show) override;
     /// `argument` is passed as one word; with a drive letter it is mapped to a host path.
     Status startOpener(const std::string& program, const std::string& argument) override;
     /// Runs xdg-open on the host path of `target`, or on an address: a URL as given, a bare
@@ -38,7 +39,8 @@ public:
     void watchChildrenBySignal();
 
 private:
-    Status startProgram(const std::string& program, std::vector<std::string> arguments);
+    Status startProgram(
+        const std::string& program, std::vector<std::string> arguments, int show = 0);
 
     DriveMap drives_;
     std::filesystem::path executable_;

@@ -1,0 +1,155 @@
+// A folder as users have them: good images of every accepted format, TIFF variants libvips
+// refuses, a file that crashes libvips' JPEG 2000 reader, and damaged files. The real tool
+// reads them in its sandboxed workers.
+
+#include "sandbox.h"
+#include "test_support.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using vips::VImage;
+
+namespace pxw::lumabatch {
+namespace {
+
+const std::vector<double> Green { 40, 160, 90 };
+
+TEST(Isolation, EveryGoodImageConvertsAndEveryBadOneIsNamed) {
+    test::startImageLibraries();
+    test::TempFolder root;
+    const fs::path source = root / "src";
+    const fs::path destination = root / "dst";
+    fs::create_directory(source);
+    struct Good {
+        std::string name;
+        int width;
+        int height;
+        bool flat; ///< one colour, Green, at the bottom right
+    };
+    std::vector<Good> goods;
+    for (const char* extension :
+        { "jpg", "gif", "tif", "png", "psd", "bmp", "jp2", "webp", "heic" }) {
+        goods.push_back({ std::string(extension) + "." + extension, 160, 80, true });
+        test::writeImage(test::patternImage(160, 80, Green, Green), source / goods.back().name);
+    }
+    test::writeImage(test::patternImage(768, 512, Green, Green), source / "scan.pcd");
+    goods.push_back({ "scan.pcd", 768, 512, false });
+    test::writeMacPaint(source / "drawing.mac", 100);
+    goods.push_back({ "drawing.mac", 576, 720, false });
+    test::writeSubsampledTiff(source / "subsampled.tif", 160, 80, Green);
+    goods.push_back({ "subsampled.tif", 160, 80, true });
+    test::writeOldJpegTiff(source / "oldjpeg.tif", 160, 80, Green);
+    goods.push_back({ "oldjpeg.tif", 160, 80, true });
+    fs::copy_file(LUMABATCH_TEST_DATA "/decoder-crash.jp2", source / "crash.jp2");
+    goods.push_back({ "crash.jp2", 256, 100, false });
+    const std::string jpeg = test::readBytes(source / "jpg.jpg");
+    test::writeBytes(source / "truncated.jpg", jpeg.substr(0, jpeg.size() / 2));
+    const std::string png = test::readBytes(source / "png.png");
+    test::writeBytes(source / "truncated.png", png.substr(0, png.size() / 2));
+    test::writeBytes(source / "notimage.png", "\x89PNG\r\n\x1a\n but nothing more");
+
+    test::RunResult run = test::runTool({ "s=" + source.string(), "d=" + destination.string(),
+        "-w100", "-h100", "-prop", "-dpihor72", "-dpiver72", "-remsrc" });
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+#if !defined(__SANITIZE_ADDRESS__) // AddressSanitizer's allocator lets the corruption pass
+    EXPECT_NE(run.err.find("lumabatch: crash.jp2: the image reader crashed on this file"),
+        std::string::npos)
+        << run.err;
+#endif
+    for (const char* bad : { "truncated.jpg: VipsJpeg: Premature end",
+             "truncated.png: damaged image", "notimage.png: the" })
+        EXPECT_NE(run.err.find(std::string("lumabatch: ") + bad), std::string::npos) << run.err;
+    EXPECT_EQ(test::listFolder(source),
+        (std::vector<std::string> { "notimage.png", "truncated.jpg", "truncated.png" }));
+    for (const Good& good : goods) {
+        SCOPED_TRACE(good.name);
+        const fs::path output = destination / fs::path(good.name).replace_extension(".jpg");
+        ASSERT_TRUE(fs::exists(output));
+        VImage out = VImage::new_from_file(output.c_str());
+        const double scale = std::min(100.0 / good.width, 100.0 / good.height);
+        EXPECT_NEAR(out.width(), good.width * scale, 1);
+        EXPECT_NEAR(out.height(), good.height * scale, 1);
+        EXPECT_EQ(out.bands(), 3);
+        EXPECT_EQ(out.interpretation(), VIPS_INTERPRETATION_sRGB);
+        EXPECT_NEAR(out.xres() * 25.4, 72, 0.01);
+        std::vector<double> colour = test::colourAt(out, out.width() - 3, out.height() - 3);
+        for (std::size_t band = 0; good.flat && band < 3; ++band)
+            EXPECT_NEAR(colour[band], Green[band], 14) << "band " << band;
+    }
+}
+
+TEST(Sandbox, AWorkerReachesOnlyItsOwnFolderAndNoNetworkOrPrograms) {
+    if (landlockVersion() == 0)
+        GTEST_SKIP() << "this kernel has no Landlock";
+    test::TempFolder user;
+    test::TempFolder own;
+    test::writeBytes(user / "letter.txt", "private");
+    const std::string letter = (user / "letter.txt").string();
+    const std::string scratch = (own / "scratch").string();
+    const std::string userFolder = user.path().string();
+    struct Probe {
+        const char* what;
+        bool (*allowed)(
+            const std::string& letter, const std::string& scratch, const std::string& userFolder);
+        bool expected;
+    };
+    const Probe probes[] = {
+        { "read a user's file",
+            [](const auto& letter, auto&, auto&) { return ::open(letter.c_str(), O_RDONLY) >= 0; },
+            false },
+        { "list a user's folder",
+            [](auto&, auto&, const auto& folder) { return ::opendir(folder.c_str()) != nullptr; },
+            false },
+        { "write in its own folder",
+            [](auto&, const auto& scratch, auto&) {
+                return ::open(scratch.c_str(), O_CREAT | O_WRONLY, 0600) >= 0;
+            },
+            true },
+        { "read a library", [](auto&, auto&, auto&) { return ::open("/usr/lib", O_RDONLY) >= 0; },
+            true },
+        { "open a network socket",
+            [](auto&, auto&, auto&) { return ::socket(AF_INET, SOCK_STREAM, 0) >= 0; }, false },
+        { "open a local socket",
+            [](auto&, auto&, auto&) { return ::socket(AF_UNIX, SOCK_STREAM, 0) >= 0; }, true },
+        { "run a program",
+            [](auto&, auto&, auto&) {
+                char* argv[] = { const_cast<char*>("true"), nullptr };
+                ::execv("/bin/true", argv);
+                return false;
+            },
+            false },
+    };
+    // Debian 12's kernel offers version 2; newer ones more.
+    for (int version : { 2, 0 }) {
+        SCOPED_TRACE("Landlock version " + (version ? std::to_string(version) : "newest"));
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (!enterSandbox(own.path(), version))
+                ::_exit(255);
+            int wrong = 0;
+            for (std::size_t i = 0; i < std::size(probes); ++i) {
+                if (probes[i].allowed(letter, scratch, userFolder) != probes[i].expected)
+                    wrong |= 1 << i;
+            }
+            ::_exit(wrong);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        ASSERT_NE(WEXITSTATUS(status), 255) << "the sandbox could not be entered";
+        for (std::size_t i = 0; i < std::size(probes); ++i)
+            EXPECT_EQ((WEXITSTATUS(status) >> i) & 1, 0)
+                << probes[i].what << (probes[i].expected ? " was refused" : " was allowed");
+        std::filesystem::remove(scratch);
+    }
+}
+
+} // namespace
+} // namespace pxw::lumabatch

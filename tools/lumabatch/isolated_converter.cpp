@@ -1,0 +1,331 @@
+#include "isolated_converter.h"
+
+#include "worker_channel.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace pxw::lumabatch {
+
+namespace {
+
+constexpr int PollMs = 100; // how often limits and a stop request are looked at
+constexpr std::uint64_t MiB = std::uint64_t { 1024 } * 1024;
+constexpr std::chrono::seconds StartUpAllowance { 30 };
+
+// LeakSanitizer stops the process with ptrace, which the sandbox forbids.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool UnderAddressSanitizer = true;
+#else
+constexpr bool UnderAddressSanitizer = false;
+#endif
+
+std::string errnoText(int error) {
+    return std::strerror(error);
+}
+
+// The environment of a worker: temporary files go to its private folder.
+std::vector<std::string> workerEnvironment(const fs::path& folder) {
+    std::vector<std::string> environment;
+    std::string sanitizer = "ASAN_OPTIONS=";
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string_view text = *entry;
+        if (text.starts_with("TMPDIR=") || text.starts_with("MAGICK_TEMPORARY_PATH="))
+            continue;
+        if (UnderAddressSanitizer && text.starts_with(sanitizer)) {
+            sanitizer = std::string(text) + ":";
+            continue;
+        }
+        environment.emplace_back(text);
+    }
+    environment.push_back("TMPDIR=" + folder.string());
+    environment.push_back("MAGICK_TEMPORARY_PATH=" + folder.string());
+    if (UnderAddressSanitizer)
+        environment.push_back(sanitizer + "detect_leaks=0");
+    return environment;
+}
+
+std::uint64_t residentBytes(pid_t pid) {
+    std::ifstream statm("/proc/" + std::to_string(pid) + "/statm");
+    std::uint64_t size = 0;
+    std::uint64_t resident = 0;
+    statm >> size >> resident;
+    return resident * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+}
+
+} // namespace
+
+IsolatedConverter::IsolatedConverter(IsolationSettings isolation, ConvertSettings settings)
+    : isolation_(std::move(isolation))
+    , settings_(settings)
+    , workers_(std::max(isolation_.workers, 1U)) {
+    const char* temporary = std::getenv("TMPDIR");
+    std::string pattern
+        = (fs::path(temporary && *temporary ? temporary : "/tmp") / "lumabatch-XXXXXX").string();
+    if (::mkdtemp(pattern.data()))
+        folder_ = pattern;
+}
+
+IsolatedConverter::~IsolatedConverter() {
+    for (Worker& worker : workers_)
+        endWorker(worker);
+    std::error_code ec;
+    if (!folder_.empty())
+        fs::remove_all(folder_, ec);
+}
+
+std::uint64_t IsolatedConverter::defaultMemoryLimit(unsigned workers) {
+    const auto physical = static_cast<std::uint64_t>(::sysconf(_SC_PHYS_PAGES))
+        * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    return std::clamp<std::uint64_t>(physical / 2 / std::max(workers, 1U), 1024 * MiB, 4096 * MiB);
+}
+
+bool IsolatedConverter::startWorker(Worker& worker) {
+    if (folder_.empty())
+        return false;
+    std::array<int, 2> ends {};
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends.data()) != 0)
+        return false;
+    // The worker's end must not sit on the number it is moved to.
+    if (ends[1] == WorkerChannelFd) {
+        const int moved = ::fcntl(ends[1], F_DUPFD_CLOEXEC, WorkerChannelFd + 1);
+        ::close(ends[1]);
+        ends[1] = moved;
+    }
+    worker.folder = folder_ / ("reader-" + std::to_string(++workersStarted_));
+    std::error_code ec;
+    fs::create_directory(worker.folder, ec);
+    ::chmod(worker.folder.c_str(), 0700);
+
+    std::vector<std::string> environment = workerEnvironment(worker.folder);
+    std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
+    for (std::string& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string program = isolation_.workerProgram.string();
+    std::string name = "lumabatch";
+    std::string mode = WorkerArgument;
+    std::string folder = worker.folder.string();
+    std::string parent = std::to_string(::getpid());
+    std::array<char*, 5> argv { name.data(), mode.data(), folder.data(), parent.data(), nullptr };
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], WorkerChannelFd);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int failed
+        = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(ends[1]);
+    if (failed != 0) {
+        ::close(ends[0]);
+        fs::remove_all(worker.folder, ec);
+        return false;
+    }
+    worker.pid = pid;
+    worker.channel = ends[0];
+    worker.received.clear();
+    worker.ready = false;
+    return true;
+}
+
+void IsolatedConverter::endWorker(Worker& worker) {
+    if (worker.pid < 0)
+        return;
+    ::kill(worker.pid, SIGKILL);
+    while (::waitpid(worker.pid, nullptr, 0) < 0 && errno == EINTR) { }
+    ::close(worker.channel);
+    std::error_code ec;
+    fs::remove_all(worker.folder, ec);
+    worker.pid = -1;
+    worker.channel = -1;
+}
+
+void IsolatedConverter::finish(const Task& task, ConvertResult result) {
+    (*finished_)(task.index, std::move(result));
+}
+
+void IsolatedConverter::assign(Worker& worker, Task task) {
+    const fs::path& source = (*sources_)[task.index];
+    if (task.firstReason.empty())
+        (*started_)(task.index);
+    const int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        finish(task, { false, {}, "cannot open the file: " + errnoText(errno), {} });
+        return;
+    }
+    if (worker.pid < 0 && !startWorker(worker)) {
+        ::close(fd);
+        finish(task, { false, {}, "the image reader could not be started", {} });
+        return;
+    }
+    WorkerRequest request { settings_, task.magickFormat };
+    // A worker gone before it got the file shows as a closed channel below.
+    sendRequest(worker.channel, request, fd);
+    ::close(fd);
+    task.since = Clock::now();
+    worker.task = std::move(task);
+}
+
+void IsolatedConverter::lose(Worker& worker, const std::string& reason, bool crashed) {
+    Task task = std::move(*worker.task);
+    worker.task.reset();
+    endWorker(worker);
+    const std::string second = secondReaderFormat((*sources_)[task.index]);
+    if (crashed && task.magickFormat.empty() && !second.empty()) {
+        task.magickFormat = second;
+        task.firstReason = reason;
+        queue_.push_front(std::move(task));
+        return;
+    }
+    std::string why
+        = task.firstReason.empty() ? reason : task.firstReason + "; the second reader: " + reason;
+    finish(task, { false, {}, std::move(why), {} });
+}
+
+void IsolatedConverter::readReply(Worker& worker) {
+    std::array<char, 1 << 16> buffer {};
+    const ssize_t got = ::read(worker.channel, buffer.data(), buffer.size());
+    if (got < 0 && (errno == EINTR || errno == EAGAIN))
+        return;
+    if (got <= 0) {
+        while (::waitpid(worker.pid, nullptr, 0) < 0 && errno == EINTR) { }
+        worker.pid = -1;
+        ::close(worker.channel);
+        std::error_code ec;
+        fs::remove_all(worker.folder, ec);
+        // A signal, or a sanitizer's report: either way the reader broke down on this file,
+        // unless it never got as far as reading it.
+        lose(worker,
+            worker.ready ? "the image reader crashed on this file"
+                         : "the image reader could not start",
+            worker.ready);
+        return;
+    }
+    worker.received.append(buffer.data(), static_cast<std::size_t>(got));
+    while (std::optional<WorkerReply> reply = takeReply(worker.received))
+        handleReply(worker, std::move(*reply));
+}
+
+void IsolatedConverter::handleReply(Worker& worker, WorkerReply reply) {
+    if (reply.outcome == WorkerOutcome::Ready) {
+        // Starting up is no part of a file's time.
+        worker.ready = true;
+        if (worker.task)
+            worker.task->since = Clock::now();
+        return;
+    }
+    if (!worker.task)
+        return;
+    Task task = std::move(*worker.task);
+    worker.task.reset();
+    const std::string second = secondReaderFormat((*sources_)[task.index]);
+    switch (reply.outcome) {
+    case WorkerOutcome::Converted:
+        finish(task,
+            { true, std::move(reply.message), {},
+                task.firstReason.empty() ? std::string()
+                                         : task.firstReason + "; read by the second reader" });
+        return;
+    case WorkerOutcome::Unsupported:
+        if (task.magickFormat.empty() && !second.empty()) {
+            task.magickFormat = second;
+            task.firstReason = reply.message;
+            queue_.push_front(std::move(task));
+            return;
+        }
+        break;
+    case WorkerOutcome::Failed:
+    case WorkerOutcome::Ready:
+        break;
+    }
+    finish(task,
+        { false, {},
+            task.firstReason.empty() ? reply.message
+                                     : task.firstReason + "; the second reader: " + reply.message,
+            {} });
+}
+
+void IsolatedConverter::checkLimits(Worker& worker) {
+    if (!worker.task)
+        return;
+    // A worker that never gets ready is given up too, later.
+    const auto limit = isolation_.timeLimit + (worker.ready ? Clock::duration() : StartUpAllowance);
+    if (Clock::now() - worker.task->since > limit) {
+        lose(worker, "took longer than " + std::to_string(isolation_.timeLimit.count()) + " s",
+            false);
+        return;
+    }
+    if (isolation_.memoryLimit > 0 && residentBytes(worker.pid) > isolation_.memoryLimit)
+        lose(worker,
+            "needed more than " + std::to_string(isolation_.memoryLimit / MiB) + " MB of memory",
+            false);
+}
+
+void IsolatedConverter::run(const std::vector<fs::path>& sources,
+    const std::function<void(std::size_t)>& started,
+    const std::function<void(std::size_t, ConvertResult)>& finished,
+    const std::atomic<bool>& stop) {
+    sources_ = &sources;
+    started_ = &started;
+    finished_ = &finished;
+    for (std::size_t i = 0; i < sources.size(); ++i)
+        queue_.push_back({ i, magickFormatFor(readerFor(sources[i])), {}, {} });
+    // Start every worker at once: they get ready side by side.
+    for (std::size_t i = 0; i < std::min(workers_.size(), queue_.size()); ++i)
+        startWorker(workers_[i]);
+
+    std::vector<pollfd> watched;
+    std::vector<Worker*> busy;
+    while (!stop) {
+        for (Worker& worker : workers_) {
+            while (!worker.task && !queue_.empty() && !stop) {
+                Task task = std::move(queue_.front());
+                queue_.pop_front();
+                assign(worker, std::move(task));
+            }
+        }
+        watched.clear();
+        busy.clear();
+        for (Worker& worker : workers_) {
+            if (worker.task) {
+                watched.push_back({ worker.channel, POLLIN, 0 });
+                busy.push_back(&worker);
+            }
+        }
+        if (busy.empty() && queue_.empty())
+            break;
+        if (::poll(watched.data(), watched.size(), PollMs) < 0 && errno != EINTR)
+            break;
+        for (std::size_t i = 0; i < busy.size(); ++i) {
+            if (watched[i].revents != 0)
+                readReply(*busy[i]);
+            checkLimits(*busy[i]);
+        }
+    }
+    // Stopped: what is in flight is abandoned with its worker.
+    for (Worker& worker : workers_) {
+        worker.task.reset();
+        endWorker(worker);
+    }
+}
+
+} // namespace pxw::lumabatch

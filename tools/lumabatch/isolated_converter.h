@@ -1,0 +1,94 @@
+#pragma once
+
+#include "image_pipeline.h"
+#include "worker_channel.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace pxw::lumabatch {
+
+struct IsolationSettings {
+    std::filesystem::path workerProgram; ///< the tool itself, started in its worker mode
+    unsigned workers = 1;
+    std::chrono::seconds timeLimit { 60 }; ///< per file
+    std::uint64_t memoryLimit = 0; ///< bytes of resident memory per worker
+};
+
+/// What became of one file.
+struct ConvertResult {
+    bool converted = false;
+    std::string jpeg; ///< when converted
+    std::string reason; ///< why not
+    std::string note; ///< converted, but worth telling (the second reader did it)
+};
+
+/// Converts files in sandboxed worker processes, one file at a time each, kept alive from
+/// file to file. The tool opens each file and hands the worker its descriptor; the worker
+/// sends the JPEG back. A worker that crashes, runs past the time limit or past the memory
+/// limit costs only its file: it is replaced by a fresh one. A file libvips does not support,
+/// or crashed on, is tried once more with ImageMagick.
+class IsolatedConverter {
+public:
+    IsolatedConverter(IsolationSettings isolation, ConvertSettings settings);
+    IsolatedConverter(const IsolatedConverter&) = delete;
+    IsolatedConverter& operator=(const IsolatedConverter&) = delete;
+    /// Ends every worker and removes their folders.
+    ~IsolatedConverter();
+
+    /// Converts `sources` in this order, calling `started` and `finished` for each. Once `stop`
+    /// is true, takes no new file and abandons the files in flight, which get no `finished`.
+    void run(const std::vector<std::filesystem::path>& sources,
+        const std::function<void(std::size_t)>& started,
+        const std::function<void(std::size_t, ConvertResult)>& finished,
+        const std::atomic<bool>& stop);
+
+    /// Resident memory a worker may use by default on this machine.
+    static std::uint64_t defaultMemoryLimit(unsigned workers);
+
+private:
+    struct Task {
+        std::size_t index = 0;
+        std::string magickFormat; ///< empty: libvips
+        std::string firstReason; ///< why the first reader did not do it, on the second try
+        std::chrono::steady_clock::time_point since;
+    };
+    struct Worker {
+        pid_t pid = -1;
+        int channel = -1;
+        std::filesystem::path folder;
+        std::optional<Task> task;
+        std::string received;
+        bool ready = false; ///< started up: a task's time runs from here on
+    };
+
+    bool startWorker(Worker& worker);
+    void endWorker(Worker& worker);
+    void assign(Worker& worker, Task task);
+    void readReply(Worker& worker);
+    void handleReply(Worker& worker, WorkerReply reply);
+    void checkLimits(Worker& worker);
+    /// The task of a worker that ended or was ended: a second try, or a failure.
+    void lose(Worker& worker, const std::string& reason, bool crashed);
+    void finish(const Task& task, ConvertResult result);
+
+    IsolationSettings isolation_;
+    ConvertSettings settings_;
+    std::filesystem::path folder_; ///< holds the workers' private folders
+    std::vector<Worker> workers_;
+    std::deque<Task> queue_;
+    const std::vector<std::filesystem::path>* sources_ = nullptr;
+    const std::function<void(std::size_t)>* started_ = nullptr;
+    const std::function<void(std::size_t, ConvertResult)>* finished_ = nullptr;
+    unsigned workersStarted_ = 0;
+};
+
+} // namespace pxw::lumabatch

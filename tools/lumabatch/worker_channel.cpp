@@ -1,0 +1,138 @@
+#include "worker_channel.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace pxw::lumabatch {
+
+namespace {
+
+constexpr int NoValue = -1;
+constexpr std::size_t MaxFormat = 15;
+
+// The request as it travels: plain numbers, NoValue for a missing one.
+struct WireRequest {
+    std::int32_t width;
+    std::int32_t height;
+    std::int32_t keepProportions;
+    std::int32_t quality;
+    std::int32_t dpiHorizontal;
+    std::int32_t dpiVertical;
+    char magickFormat[MaxFormat + 1];
+};
+
+struct WireReplyHeader {
+    std::int32_t outcome;
+    std::uint64_t length;
+};
+
+std::int32_t wire(const std::optional<int>& value) {
+    return value ? *value : NoValue;
+}
+
+std::optional<int> fromWire(std::int32_t value) {
+    return value == NoValue ? std::nullopt : std::optional<int>(value);
+}
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+} // namespace
+
+bool sendRequest(int channel, const WorkerRequest& request, int sourceFd) {
+    WireRequest wireRequest {};
+    const ConvertSettings& s = request.settings;
+    wireRequest.width = wire(s.width);
+    wireRequest.height = wire(s.height);
+    wireRequest.keepProportions = s.keepProportions ? 1 : 0;
+    wireRequest.quality = s.quality;
+    wireRequest.dpiHorizontal = wire(s.dpiHorizontal);
+    wireRequest.dpiVertical = wire(s.dpiVertical);
+    std::memcpy(wireRequest.magickFormat, request.magickFormat.data(),
+        std::min(request.magickFormat.size(), MaxFormat));
+
+    iovec part { &wireRequest, sizeof wireRequest };
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] {};
+    msghdr message {};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr* header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = SOL_SOCKET;
+    header->cmsg_type = SCM_RIGHTS;
+    header->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(header), &sourceFd, sizeof(int));
+    ssize_t sent;
+    do
+        sent = ::sendmsg(channel, &message, MSG_NOSIGNAL);
+    while (sent < 0 && errno == EINTR);
+    return sent == static_cast<ssize_t>(sizeof wireRequest);
+}
+
+std::optional<WorkerRequest> receiveRequest(int channel, int* sourceFd) {
+    WireRequest wireRequest {};
+    iovec part { &wireRequest, sizeof wireRequest };
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] {};
+    msghdr message {};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    ssize_t got;
+    do
+        got = ::recvmsg(channel, &message, MSG_CMSG_CLOEXEC | MSG_WAITALL);
+    while (got < 0 && errno == EINTR);
+    const cmsghdr* header = CMSG_FIRSTHDR(&message);
+    if (got != static_cast<ssize_t>(sizeof wireRequest) || !header
+        || header->cmsg_type != SCM_RIGHTS)
+        return std::nullopt;
+    std::memcpy(sourceFd, CMSG_DATA(header), sizeof(int));
+
+    WorkerRequest request;
+    ConvertSettings& s = request.settings;
+    s.width = fromWire(wireRequest.width);
+    s.height = fromWire(wireRequest.height);
+    s.keepProportions = wireRequest.keepProportions != 0;
+    s.quality = wireRequest.quality;
+    s.dpiHorizontal = fromWire(wireRequest.dpiHorizontal);
+    s.dpiVertical = fromWire(wireRequest.dpiVertical);
+    wireRequest.magickFormat[MaxFormat] = '\0';
+    request.magickFormat = wireRequest.magickFormat;
+    return request;
+}
+
+bool sendReply(int channel, const WorkerReply& reply) {
+    const WireReplyHeader header { static_cast<std::int32_t>(reply.outcome), reply.message.size() };
+    return writeAll(channel, reinterpret_cast<const char*>(&header), sizeof header)
+        && writeAll(channel, reply.message.data(), reply.message.size());
+}
+
+std::optional<WorkerReply> takeReply(std::string& received) {
+    WireReplyHeader header {};
+    if (received.size() < sizeof header)
+        return std::nullopt;
+    std::memcpy(&header, received.data(), sizeof header);
+    if (received.size() - sizeof header < header.length)
+        return std::nullopt;
+    WorkerReply reply;
+    reply.outcome = static_cast<WorkerOutcome>(header.outcome);
+    reply.message = received.substr(sizeof header, header.length);
+    received.erase(0, sizeof header + header.length);
+    return reply;
+}
+
+} // namespace pxw::lumabatch

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "image_pipeline.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace pxw::lumabatch {
+
+/// Argument that starts the tool as an image reader worker, and the descriptor of its
+/// channel to the tool.
+inline constexpr const char* WorkerArgument = "--image-reader-worker";
+inline constexpr int WorkerChannelFd = 3;
+
+/// One image to convert: sent with the open source file's descriptor.
+struct WorkerRequest {
+    ConvertSettings settings;
+    std::string magickFormat; ///< empty: libvips reads it; else ImageMagick, as this format
+};
+
+enum class WorkerOutcome : std::int32_t {
+    Ready, ///< the worker has started; sent once, before any request is read
+    Converted, ///< the message is the JPEG
+    Unsupported, ///< the reader cannot read this kind of file; the message says why
+    Failed, ///< the file is damaged or not an image; the message says why
+};
+
+struct WorkerReply {
+    WorkerOutcome outcome = WorkerOutcome::Failed;
+    std::string message;
+};
+
+/// Sends a request and the descriptor over a local stream socket. False when the worker is gone.
+bool sendRequest(int channel, const WorkerRequest& request, int sourceFd);
+/// Blocks until a request arrives; no value once the tool has closed the channel.
+std::optional<WorkerRequest> receiveRequest(int channel, int* sourceFd);
+
+/// Sends a reply (blocking).
+bool sendReply(int channel, const WorkerReply& reply);
+
+/// Collects a reply from the bytes read so far; no value while it is incomplete. Takes the
+/// reply's bytes out of `received`.
+std::optional<WorkerReply> takeReply(std::string& received);
+
+} // namespace pxw::lumabatch

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace pxw::lumaprogress {
+
+/// The window lumabatch shows while it converts. It is fed one line at a time:
+///   title TEXT    the window's title
+///   total N       the number of images of the run
+///   file NAME     the image being converted now
+///   done K        K images are finished
+/// Cancel, or closing the window, calls `onCancel` once; toolEnded() closes it quietly.
+class ProgressWindow : public QWidget {
+public:
+    explicit ProgressWindow(std::function<void()> onCancel);
+
+    void apply(const QString& line);
+    /// The tool has ended: the window closes without asking it to cancel.
+    void toolEnded();
+
+    QProgressBar* bar() const { return bar_; }
+    QLabel* count() const { return count_; }
+    QLabel* file() const { return file_; }
+    QLabel* times() const { return times_; }
+    QPushButton* cancelButton() const { return cancel_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void cancel();
+    void showCount();
+    void showTimes();
+
+    std::function<void()> onCancel_;
+    QProgressBar* bar_;
+    QLabel* count_;
+    QLabel* file_;
+    QLabel* times_;
+    QPushButton* cancel_;
+    QElapsedTimer clock_;
+    QTimer ticker_;
+    int total_ = 0;
+    int done_ = 0;
+    bool finished_ = false; ///< cancelled or ended: closing asks nothing more
+};
+
+/// "1:05" for 65 seconds, "1:02:03" past an hour.
+QString clockText(qint64 seconds);
+
+} // namespace pxw::lumaprogress
