@@ -8,7 +8,7 @@ using pxw::inputs::readInteger16;
 
 TEST(ReadInteger16, ReadsLikeTheFieldCheckDoes) {
     struct Row {
-        const char* text;
+        const char* text = nullptr;
         std::optional<int> number;
     };
     for (const Row& row : std::initializer_list<Row> { { "300", 300 }, { "0", 0 }, { "00", 0 },

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <set>
 
-using pxw::ui::ControlKind;
 using pxw::ui::frmBackupFiles;
 
 TEST(WindowModel, StartsWithTheDesignValues) {
@@ -141,8 +140,8 @@ TEST(WindowModel, FontsColoursAndLimits) {
         EXPECT_EQ(c->font().points, 9.75) << c->name();
     EXPECT_EQ(form.Label2.font().face, "Palatino Linotype");
     EXPECT_EQ(form.Label2.font().points, 15.75);
-    EXPECT_EQ(form.Label2.foreColor(), pxw::ui::Rgb(0, 0, 192));
-    EXPECT_EQ(form.FileList.backColor(), pxw::ui::Rgb(241, 245, 245));
+    EXPECT_EQ(form.Label2.foreColor(), (pxw::ui::Rgb { 0, 0, 192 }));
+    EXPECT_EQ(form.FileList.backColor(), (pxw::ui::Rgb { 241, 245, 245 }));
     EXPECT_EQ(form.Convert.font().points, 9);
 
     EXPECT_EQ(form.txtWidth.maxLength(), 4);
@@ -285,7 +284,7 @@ TEST(AboutWindow, HasItsCaptionSizeAndFourLabels) {
     EXPECT_TRUE(about.Label1.font().bold && about.Label1.font().italic);
     EXPECT_EQ(about.Label3.caption(), "Version : 1.2");
     EXPECT_EQ(about.Label4.caption(), "pixelwain.example");
-    EXPECT_EQ(about.Label4.foreColor(), pxw::ui::Rgb(0, 0, 192));
+    EXPECT_EQ(about.Label4.foreColor(), (pxw::ui::Rgb { 0, 0, 192 }));
     EXPECT_FALSE(about.Label2.caption().empty());
     EXPECT_EQ(about.Label2.caption().find('\n'), std::string::npos);
 }
