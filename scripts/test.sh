@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Pixelwain twice (normal, and with AddressSanitizer +
-# UndefinedBehaviorSanitizer) and runs every test in both builds.
+# Installs what is missing, checks the formatting, builds Pixelwain twice (normal, and with
+# AddressSanitizer + UndefinedBehaviorSanitizer), runs clang-tidy over the normal build and every
+# test in both builds. A failed check fails the command but does not stop the others.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -8,6 +9,9 @@ jobs=$(nproc)
 "$top/scripts/install-deps.sh"
 
 status=0
+echo "== formatting"
+(cd "$top" && git ls-files -z '*.cpp' '*.h' | xargs -0 -r clang-format --dry-run --Werror) || status=1
+
 run_build() {
   local dir=$1; shift
   cmake -S "$top" -B "$dir" -G Ninja -DPXW_WERROR=ON "$@"
@@ -16,5 +20,10 @@ run_build() {
   (cd "$dir" && ctest --output-on-failure -j"$jobs" --timeout 600) || status=1
 }
 run_build "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Only the project's own sources: generated files (moc, resources) live in the build folder.
+# .clang-tidy makes every warning an error (Debian 12's run-clang-tidy has no option for it).
+echo "== clang-tidy"
+own="^$top/(src|tools|tests|bench)/"
+run-clang-tidy -quiet -j"$jobs" -p "$top/build" -header-filter="$own" "$own" || status=1
 run_build "$top/build-asan" -DCMAKE_BUILD_TYPE=Debug -DPXW_SANITIZE=ON
 exit $status
