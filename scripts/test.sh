@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Pixelwain twice (normal, and with AddressSanitizer +
-# UndefinedBehaviorSanitizer) and runs every test in both builds. The normal build is also packed
-# into the Debian package, which is checked and tried out unpacked. Last, the libFuzzer targets
-# are built with clang and each runs for a short while from its seed corpus.
+# Installs what is missing, checks the formatting, builds Pixelwain twice (normal, and with
+# AddressSanitizer + UndefinedBehaviorSanitizer), runs clang-tidy over the normal build and every
+# test in both builds. The normal build is also packed into the Debian package, which is checked
+# and tried out unpacked. Last, the libFuzzer targets are built with clang and each runs for a
+# short while from its seed corpus. A failed check fails the command but does not stop the others.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -10,6 +11,9 @@ jobs=$(nproc)
 "$top/scripts/install-deps.sh"
 
 status=0
+echo "== formatting"
+(cd "$top" && git ls-files -z '*.cpp' '*.h' | xargs -0 -r clang-format --dry-run --Werror) || status=1
+
 run_build() {
   local dir=$1; shift
   cmake -S "$top" -B "$dir" -G Ninja -DPXW_WERROR=ON "$@"
@@ -20,6 +24,11 @@ run_build() {
 run_build "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== the Debian package"
 { deb=$("$top/scripts/package.sh" "$top/build") && "$top/tests/package/check.sh" "$deb" "$top/build"; } || status=1
+# Only the project's own sources: generated files (moc, resources) live in the build folder.
+# .clang-tidy makes every warning an error (Debian 12's run-clang-tidy has no option for it).
+echo "== clang-tidy"
+own="^$top/(src|tools|tests|bench)/"
+run-clang-tidy -quiet -j"$jobs" -p "$top/build" -header-filter="$own" "$own" || status=1
 run_build "$top/build-asan" -DCMAKE_BUILD_TYPE=Debug -DPXW_SANITIZE=ON
 run_build "$top/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPXW_FUZZ=ON \
     -DCMAKE_CXX_COMPILER=clang++

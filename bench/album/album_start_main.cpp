@@ -23,8 +23,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace {
 
 using Clock = std::chrono::steady_clock;

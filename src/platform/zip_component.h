@@ -21,7 +21,8 @@ public:
     virtual Status newArchive(const std::string& name) = 0; // 6
     /// Adds the regular files directly in `folder` (Windows-style).
     virtual Status addFolder(const std::string& folder, int flags) = 0; // 7
-    /// Writes the executable at `exePath` (Windows-style); nothing is left there on failure.
+    /// Writes the executable at `exePath` (Windows-style). A failed write leaves no new file
+    /// there, and an earlier file of that name as it was: it is the user's.
     virtual Status writeSelfExtractor(const std::string& exePath) = 0; // 8
 };
 

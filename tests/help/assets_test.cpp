@@ -69,15 +69,16 @@ std::vector<IconImage> readIcon(const QByteArray& data) {
         if (image.paletteSize == 0)
             image.paletteSize = 16;
         const qsizetype palette = header + little(data, header, 4);
-        const qsizetype colours = palette + 4 * image.paletteSize;
-        const qsizetype colourRow = ((image.width * 4 + 31) / 32) * 4;
-        const qsizetype maskRow = ((image.width + 31) / 32) * 4;
+        const qsizetype colours = palette + 4 * static_cast<qsizetype>(image.paletteSize);
+        const qsizetype width = image.width;
+        const qsizetype colourRow = ((width * 4 + 31) / 32) * 4;
+        const qsizetype maskRow = ((width + 31) / 32) * 4;
         const qsizetype mask = colours + colourRow * image.height;
         for (int y = 0; y < image.height; ++y) {
             const int stored = image.height - 1 - y; // rows are stored bottom-up
             for (int x = 0; x < image.width; ++x) {
                 const auto packed = little(data, colours + stored * colourRow + x / 2, 1);
-                const int index = static_cast<int>(x % 2 == 0 ? packed >> 4 : packed & 0x0F);
+                const auto index = static_cast<qsizetype>(x % 2 == 0 ? packed >> 4 : packed & 0x0F);
                 const auto maskByte = little(data, mask + stored * maskRow + x / 8, 1);
                 if (maskByte & (0x80u >> (x % 8))) {
                     image.pixels.push_back(0);

@@ -17,8 +17,7 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
+#include <utility>
 
 namespace fs = std::filesystem;
 using vips::VImage;
@@ -43,7 +42,8 @@ void startImageLibraries() {
 
 VImage patternImage(int width, int height, std::vector<double> left, std::vector<double> right) {
     VImage x = VImage::xyz(width, height).extract_band(0);
-    VImage image = (x < width / 2).ifthenelse(left, right);
+    const int half = width / 2;
+    VImage image = (x < half).ifthenelse(std::move(left), std::move(right));
     int corner = std::max(2, std::min(width, height) / 4);
     VImage square = VImage::black(corner, corner, VImage::option()->set("bands", 3)) + 255;
     image = image.insert(square, 0, 0).cast(VIPS_FORMAT_UCHAR);
@@ -190,6 +190,7 @@ std::vector<std::string> listFolder(const fs::path& folder) {
 std::vector<double> colourAt(const VImage& image, int x, int y) {
     VImage patch = image.extract_area(std::max(0, x - 2), std::max(0, y - 2), 5, 5);
     std::vector<double> colour;
+    colour.reserve(static_cast<std::size_t>(patch.bands()));
     for (int band = 0; band < patch.bands(); ++band)
         colour.push_back(patch.extract_band(band).avg());
     return colour;
@@ -205,6 +206,7 @@ RunResult runTool(const std::vector<std::string>& args,
                                                              : executable.string() };
     argStrings.insert(argStrings.end(), args.begin(), args.end());
     std::vector<char*> argv;
+    argv.reserve(argStrings.size() + 1);
     for (std::string& arg : argStrings)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -221,6 +223,7 @@ RunResult runTool(const std::vector<std::string>& args,
             envStrings.push_back(name + "=" + value);
     }
     std::vector<char*> envp;
+    envp.reserve(envStrings.size() + 1);
     for (std::string& entry : envStrings)
         envp.push_back(entry.data());
     envp.push_back(nullptr);

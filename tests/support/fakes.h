@@ -61,7 +61,7 @@ class ScriptedDialogs : public platform::FileDialogService {
 public:
     using Answer = std::function<platform::DialogResult(platform::FileDialog&)>;
 
-    static Answer choose(std::string fileName) {
+    static Answer choose(const std::string& fileName) {
         return [fileName](platform::FileDialog& dialog) {
             dialog.FileName = fileName;
             return platform::DialogResult::Confirmed;

@@ -4,7 +4,9 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <poll.h>
+#include <sstream>
 #include <stdexcept>
 #include <sys/inotify.h>
 #include <sys/wait.h>
@@ -18,21 +20,21 @@ TempPrefix::TempPrefix(const fs::path& imageTool) {
     std::string pattern = (fs::temp_directory_path() / "pxw-prefix-XXXXXX").string();
     if (!mkdtemp(pattern.data()))
         throw std::runtime_error("cannot make a temporary folder");
-    root_ = pattern;
-    fs::create_directories(root_ / "dosdevices");
+    root_ = fs::canonical(pattern);
+    fs::create_directories(prefix() / "dosdevices");
     fs::create_directories(driveC() / "windows" / "lumaforge");
     fs::create_directories(driveC() / "windows" / "forpxw");
     fs::create_directories(driveD());
-    fs::create_directory_symlink("../drive_c", root_ / "dosdevices" / "c:");
-    fs::create_directory_symlink("../drive_d", root_ / "dosdevices" / "d:");
-    fs::create_directory_symlink("/", root_ / "dosdevices" / "z:");
+    fs::create_directory_symlink("../drive_c", prefix() / "dosdevices" / "c:");
+    fs::create_directory_symlink(driveD(), prefix() / "dosdevices" / "d:");
+    fs::create_directory_symlink("/", prefix() / "dosdevices" / "z:");
     if (!imageTool.empty())
         fs::copy_file(imageTool, toolFile());
     if (const char* previous = std::getenv("PIXELWAIN_PREFIX")) {
         hadPrefix_ = true;
         previousPrefix_ = previous;
     }
-    setenv("PIXELWAIN_PREFIX", root_.c_str(), 1);
+    setenv("PIXELWAIN_PREFIX", prefix().c_str(), 1);
 }
 
 TempPrefix::~TempPrefix() {
@@ -41,13 +43,29 @@ TempPrefix::~TempPrefix() {
     else
         unsetenv("PIXELWAIN_PREFIX");
     std::error_code ec;
-    // Files made read-only by a test must not stop the clean-up.
+    // Folders made read-only by a test must not stop the clean-up. Links are not followed:
+    // z: points at the host's root.
+    fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ec);
     for (auto it = fs::recursive_directory_iterator(root_, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (it->is_directory(ec) && !it->is_symlink(ec))
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     }
     fs::remove_all(root_, ec);
+}
+
+void writeFile(const fs::path& file, std::string_view content) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << content;
+    if (!out.flush())
+        throw std::runtime_error("cannot write " + file.string());
+}
+
+std::string readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
 }
 
 std::string runCommand(const std::string& command, int* status) {

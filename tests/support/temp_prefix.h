@@ -1,14 +1,15 @@
 #pragma once
 
-// A real prefix in a temporary folder: drive C: with the image tool installed, drive D: for
-// the user's files, Z: for the host. PIXELWAIN_PREFIX points at it for the test and for the
-// programs the test starts.
+// A real prefix in a scratch folder: drive C: with the image tool installed, drive D: for the
+// user's files (a folder beside the prefix, as another disk would be), Z: for the host.
+// PIXELWAIN_PREFIX points at the prefix for the test and for the programs the test starts.
 
 #include "platform/windows_path.h"
 
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pxw::testing {
@@ -22,10 +23,12 @@ public:
     TempPrefix(const TempPrefix&) = delete;
     TempPrefix& operator=(const TempPrefix&) = delete;
 
+    /// The scratch folder, removed with everything in it at the end; holds the prefix.
     const std::filesystem::path& root() const { return root_; }
-    std::filesystem::path driveC() const { return root_ / "drive_c"; }
+    std::filesystem::path prefix() const { return root_ / "prefix"; }
+    std::filesystem::path driveC() const { return prefix() / "drive_c"; }
     std::filesystem::path driveD() const { return root_ / "drive_d"; }
-    platform::DriveMap drives() const { return platform::DriveMap(root_); }
+    platform::DriveMap drives() const { return platform::DriveMap(prefix()); }
     std::filesystem::path workFolder() const { return driveC() / "windows" / "pxwtemp01"; }
     std::filesystem::path toolFile() const {
         return driveC() / "windows" / "lumaforge" / "lumabatch.exe";
@@ -36,6 +39,9 @@ private:
     std::string previousPrefix_;
     bool hadPrefix_ = false;
 };
+
+void writeFile(const std::filesystem::path& file, std::string_view content);
+std::string readFile(const std::filesystem::path& file);
 
 /// Writes a real JPEG of the given size (a gradient with some noise) with the vips command.
 void makeJpeg(const std::filesystem::path& file, int width, int height);

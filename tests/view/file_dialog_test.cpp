@@ -40,7 +40,7 @@ void pressAccept(QFileDialog& dialog) {
 
 TEST(NameFilters, TurnDescriptionPatternPairsIntoQtFilters) {
     struct Row {
-        const char* filter;
+        const char* filter = nullptr;
         QStringList expected;
     };
     const Row rows[] = {

@@ -64,8 +64,8 @@ TEST(FormView, PlacesEachControlAtItsTwipsOverFifteen) {
     ViewHarness h;
     FormView& view = h.window->view();
     struct Place {
-        const char* name;
-        const char* frame; // nullptr: directly in the client area
+        const char* name = nullptr;
+        const char* frame = nullptr; // nullptr: directly in the client area
         QRect pixels;
     };
     const Place places[] = {

@@ -35,7 +35,7 @@ public:
     void write() const { ASSERT_EQ(::write(fds_[1], "x", 1), 1); }
 
 private:
-    int fds_[2];
+    int fds_[2] = { -1, -1 };
 };
 
 // Ends a wait that went wrong, so a failing test reports instead of hanging.

@@ -74,7 +74,7 @@ TEST_F(ZipComponentTest, WritesAnExecutableAlbumThatZipToolsRead) {
     Status written = build(*zip, "C:\\albums\\holiday.exe");
     ASSERT_TRUE(written) << written.message();
     const fs::path album = driveC() / "albums" / "holiday.exe";
-    struct stat info;
+    struct stat info { };
     ASSERT_EQ(::stat(album.c_str(), &info), 0);
     EXPECT_TRUE(info.st_mode & S_IXUSR);
     EXPECT_EQ(readFile(album).substr(0, fs::file_size(albumProgram())), readFile(albumProgram()));

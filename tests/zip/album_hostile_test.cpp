@@ -29,8 +29,9 @@ struct CraftedEntry {
 // An album made the way an attacker could: any names and attributes, put together with
 // libzip and made self-extracting with `zip -A`, which moves the offsets past the program.
 fs::path craftAlbum(const TempDir& dir, const std::vector<CraftedEntry>& entries,
-    std::optional<std::string> comment = std::nullopt) {
-    const fs::path plain = dir / "plain.zip", album = dir / "crafted.exe";
+    const std::optional<std::string>& comment = std::nullopt) {
+    const fs::path plain = dir / "plain.zip";
+    fs::path album = dir / "crafted.exe";
     int error = 0;
     zip_t* archive = zip_open(plain.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     if (!archive)
@@ -66,7 +67,7 @@ fs::path writtenAlbum(
         writeFile(dir / "src" / name, bytes);
         recipe.files.push_back({ name, dir / "src" / name });
     }
-    const fs::path album = dir / "album.exe";
+    fs::path album = dir / "album.exe";
     Status written = writeAlbum(recipe, album);
     if (!written)
         throw std::runtime_error(written.message());

@@ -123,13 +123,16 @@ TEST(Scaling, FitsKeepingProportionsAndBlendsSmoothly) {
     // Enlarged, a black-to-white step becomes a ramp; shrunk, a fine check becomes grey.
     Picture step { 2, 1, 3, { 0, 0, 0, 255, 255, 255 } };
     Picture ramp = scaled(step, { 8, 1 });
-    for (int x = 1; x < 8; ++x)
-        EXPECT_LE(ramp.pixels[(x - 1) * 3], ramp.pixels[x * 3]) << x;
-    EXPECT_GT(ramp.pixels[3 * 3], 0);
-    EXPECT_LT(ramp.pixels[4 * 3], 255);
-    Picture check { 64, 64, 1, std::vector<unsigned char>(64 * 64) };
-    for (int i = 0; i < 64 * 64; ++i)
-        check.pixels[i] = (i % 64 + i / 64) % 2 ? 255 : 0;
+    const std::size_t bytesPerPixel = 3;
+    for (std::size_t x = 1; x < 8; ++x)
+        EXPECT_LE(ramp.pixels[(x - 1) * bytesPerPixel], ramp.pixels[x * bytesPerPixel]) << x;
+    EXPECT_GT(ramp.pixels[3 * bytesPerPixel], 0);
+    EXPECT_LT(ramp.pixels[4 * bytesPerPixel], 255);
+    const int side = 64;
+    const auto area = static_cast<std::size_t>(side) * side;
+    Picture check { side, side, 1, std::vector<unsigned char>(area) };
+    for (std::size_t i = 0; i < area; ++i)
+        check.pixels[i] = (i % side + i / side) % 2 ? 255 : 0;
     for (unsigned char value : scaled(check, { 5, 5 }).pixels)
         EXPECT_NEAR(value, 128, 2);
 }

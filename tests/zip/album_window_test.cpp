@@ -11,7 +11,8 @@
 namespace fs = std::filesystem;
 
 // Fontconfig keeps a cache for the life of the process that LeakSanitizer would report at exit.
-extern "C" const char* __lsan_default_suppressions() {
+// The name is the one LeakSanitizer looks for.
+extern "C" const char* __lsan_default_suppressions() { // NOLINT(bugprone-reserved-identifier)
     return "leak:libfontconfig.so\nleak:libX11.so\n";
 }
 

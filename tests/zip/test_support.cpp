@@ -17,8 +17,6 @@
 #include <unistd.h>
 #include <vips/vips8>
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 
 namespace pxw::zip::test {
