@@ -66,6 +66,20 @@ TEST_P(EveryFormat, IsReadResizedAndColourKept) {
 INSTANTIATE_TEST_SUITE_P(Formats, EveryFormat,
     testing::Values("jpg", "gif", "tif", "png", "psd", "bmp", "jp2", "webp", "heic"));
 
+// Workers of a batch of such files start without libvips' modules; a file needing one must
+// not pass for them, whatever its name.
+TEST_F(Pipeline, OnlyFilesLibvipsReadsItselfGoWithoutModules) {
+    for (const auto& [extension, itself] : std::vector<std::pair<std::string, bool>> {
+             { "jpg", true }, { "gif", true }, { "tif", true }, { "png", true }, { "webp", true },
+             { "psd", false }, { "bmp", false }, { "jp2", false }, { "heic", false } }) {
+        const fs::path source = folder_ / ("photo." + extension);
+        test::writeImage(test::patternImage(16, 12, Orange, Blue), source);
+        const fs::path renamed = folder_ / ("misnamed-" + extension + ".jpg");
+        fs::rename(source, renamed);
+        EXPECT_EQ(readByLibvipsItself(renamed), itself) << extension;
+    }
+}
+
 // Photo CD keeps its pixels as YCC, at its own fixed size; shown untouched they would be
 // strongly coloured, converted they are the grey they were written as.
 TEST_F(Pipeline, PhotoCdIsConvertedFromYcc) {

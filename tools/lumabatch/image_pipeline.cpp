@@ -345,9 +345,9 @@ std::string reasonFromVips(const std::string& message) {
 
 } // namespace
 
-void initImageLibraries(const char* programPath) {
+void initImageLibraries(const char* programPath, bool withModules) {
     static std::once_flag once;
-    std::call_once(once, [programPath] {
+    std::call_once(once, [programPath, withModules] {
         Magick::InitializeMagick(programPath);
         // Warnings of the readers name no file: the one that says the data ran short is kept
         // for the conversion under way, the others change nothing.
@@ -360,6 +360,9 @@ void initImageLibraries(const char* programPath) {
                 }
             },
             nullptr);
+        // libvips looks for its modules under VIPSHOME/lib; a place without one has none.
+        if (!withModules)
+            g_setenv("VIPSHOME", "/nonexistent", TRUE);
         if (VIPS_INIT(programPath ? programPath : "lumabatch") != 0)
             vips_error_exit("cannot start libvips");
         // Nothing is read twice in a batch, so caching would only hold on to memory.
@@ -378,6 +381,18 @@ Reader readerFor(const fs::path& file) {
         || equalIgnoringCase(extension, ".pnt"))
         return Reader::MagickMacPaint;
     return Reader::Vips;
+}
+
+bool readByLibvipsItself(const fs::path& file) {
+    std::array<char, 12> head {};
+    std::ifstream in(file, std::ios::binary);
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    const std::string_view start(head.data(), static_cast<std::size_t>(in.gcount()));
+    return start.starts_with("\xFF\xD8\xFF") || start.starts_with("\x89PNG\r\n\x1A\n")
+        || start.starts_with("GIF87a") || start.starts_with("GIF89a")
+        || start.starts_with(std::string_view("II*\0", 4))
+        || start.starts_with(std::string_view("MM\0*", 4))
+        || (start.starts_with("RIFF") && start.substr(8) == "WEBP");
 }
 
 std::string magickFormatFor(Reader reader) {

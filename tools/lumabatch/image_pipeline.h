@@ -19,7 +19,10 @@ struct ConvertSettings {
 
 /// Starts libvips and ImageMagick once per process; later calls do nothing. Must run before
 /// the first conversion (the first one calls it too, but a main should do it early).
-void initImageLibraries(const char* programPath);
+/// Without `withModules` libvips loads none of its modules (HEIF, JPEG XL, PDF, ImageMagick,
+/// OpenSlide): for a batch of files libvips reads by itself, that spares each process a
+/// good part of its start-up.
+void initImageLibraries(const char* programPath, bool withModules = true);
 
 /// The loader an image file goes to. libvips reads most formats; ImageMagick reads what
 /// libvips cannot read correctly here.
@@ -32,6 +35,10 @@ enum class Reader {
 /// Chooses the reader by the file's extension (letter case ignored) and, for Photo CD, by
 /// its signature.
 Reader readerFor(const std::filesystem::path& file);
+
+/// Whether libvips reads the file without any of its modules: it starts with the signature
+/// of a JPEG, PNG, GIF, TIFF or WebP file.
+bool readByLibvipsItself(const std::filesystem::path& file);
 
 /// The ImageMagick format a reader names, empty for libvips.
 std::string magickFormatFor(Reader reader);

@@ -123,7 +123,9 @@ bool IsolatedConverter::startWorker(Worker& worker) {
     std::string mode = WorkerArgument;
     std::string folder = worker.folder.string();
     std::string parent = std::to_string(::getpid());
-    std::array<char*, 5> argv { name.data(), mode.data(), folder.data(), parent.data(), nullptr };
+    std::string modules = modulesNeeded_ ? "" : WithoutModulesArgument;
+    std::array<char*, 6> argv { name.data(), mode.data(), folder.data(), parent.data(),
+        modulesNeeded_ ? nullptr : modules.data(), nullptr };
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -287,8 +289,14 @@ void IsolatedConverter::run(const std::vector<fs::path>& sources,
     sources_ = &sources;
     started_ = &started;
     finished_ = &finished;
-    for (std::size_t i = 0; i < sources.size(); ++i)
-        queue_.push_back({ i, magickFormatFor(readerFor(sources[i])), {}, {} });
+    modulesNeeded_ = false;
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        const Reader reader = readerFor(sources[i]);
+        queue_.push_back({ i, magickFormatFor(reader), {}, {} });
+        // The second readers (libtiff, ImageMagick) need no module of libvips either.
+        if (reader == Reader::Vips && !modulesNeeded_ && !readByLibvipsItself(sources[i]))
+            modulesNeeded_ = true;
+    }
     // Start every worker at once: they get ready side by side.
     for (std::size_t i = 0; i < std::min(workers_.size(), queue_.size()); ++i)
         startWorker(workers_[i]);

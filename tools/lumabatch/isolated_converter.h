@@ -89,6 +89,8 @@ private:
     const std::function<void(std::size_t)>* started_ = nullptr;
     const std::function<void(std::size_t, ConvertResult)>* finished_ = nullptr;
     unsigned workersStarted_ = 0;
+    /// Whether some file of the batch needs one of libvips' modules: else workers load none.
+    bool modulesNeeded_ = true;
 };
 
 } // namespace pxw::lumabatch

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <iostream>
+#include <string_view>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -28,7 +29,7 @@ int runImageReaderWorker(int argc, char** argv) {
         std::cerr << "lumabatch: image reader: " << sandboxed.message() << "\n";
         return SetupFailed;
     }
-    initImageLibraries(argv[0]);
+    initImageLibraries(argv[0], !(argc > 4 && std::string_view(argv[4]) == WithoutModulesArgument));
     if (!sendReply(WorkerChannelFd, { WorkerOutcome::Ready, {} }))
         return 0;
 #if !defined(__SANITIZE_ADDRESS__)

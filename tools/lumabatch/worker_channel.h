@@ -11,6 +11,8 @@ namespace pxw::lumabatch {
 /// Argument that starts the tool as an image reader worker, and the descriptor of its
 /// channel to the tool.
 inline constexpr const char* WorkerArgument = "--image-reader-worker";
+/// The worker's last argument when every file of the batch is one libvips reads by itself.
+inline constexpr const char* WithoutModulesArgument = "--without-modules";
 inline constexpr int WorkerChannelFd = 3;
 
 /// One image to convert: sent with the open source file's descriptor.
