@@ -187,7 +187,7 @@ TEST_F(OddNames, AFullOutputFolderIsToldAndNothingIsLost) {
     const char* full = std::getenv("PXW_FULL_FOLDER");
     if (!full)
         GTEST_SKIP() << "needs a full file system: run by the CTest entry odd_names_full_disk";
-    fs::create_directory_symlink(full, prefix.root() / "dosdevices" / "e:");
+    fs::create_directory_symlink(full, prefix.prefix() / "dosdevices" / "e:");
     const fs::path source = photo("big.jpg", 400);
     const std::string before = contentOf(source);
     list("big.jpg");
