@@ -47,7 +47,7 @@ struct OddNames : ::testing::Test {
     /// A real photo 300 pixels wide and `height` high at `relative` on drive D: (made under a
     /// plain name, then renamed, so no shell ever sees the odd one).
     fs::path photo(const std::string& relative, int height = 200) {
-        const fs::path file = prefix.driveD() / relative;
+        fs::path file = prefix.driveD() / relative;
         fs::create_directories(file.parent_path());
         pxw::testing::makeJpeg(prefix.root() / "plain.jpg", 300, height);
         fs::rename(prefix.root() / "plain.jpg", file);

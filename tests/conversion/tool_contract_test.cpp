@@ -15,7 +15,7 @@
 #include <sstream>
 
 // glibc keeps the search path of LOCPATH (set for the comma-decimal locale) to the end.
-extern "C" const char* __lsan_default_suppressions() {
+extern "C" const char* __lsan_default_suppressions() { // NOLINT(bugprone-reserved-identifier)
     return "leak:__argz_add_sep\n";
 }
 

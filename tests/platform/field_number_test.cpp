@@ -7,7 +7,7 @@ using pxw::platform::readFieldNumber;
 
 TEST(FieldNumber, ReadsEveryFormTheFieldsAccept) {
     struct Row {
-        const char* text;
+        const char* text = nullptr;
         std::optional<int> number;
     };
     for (const Row& row : std::initializer_list<Row> { { "300", 300 }, { "0", 0 }, { "00", 0 },
