@@ -50,10 +50,28 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
+// A request travels as one message: the settings, and the source's descriptor beside them.
+struct RequestMessage {
+    WireRequest wireRequest {};
+    iovec part { &wireRequest, sizeof wireRequest };
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] {};
+    msghdr message {};
+
+    RequestMessage() {
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+    }
+    RequestMessage(const RequestMessage&) = delete;
+    RequestMessage& operator=(const RequestMessage&) = delete;
+};
+
 } // namespace
 
 bool sendRequest(int channel, const WorkerRequest& request, int sourceFd) {
-    WireRequest wireRequest {};
+    RequestMessage sent;
+    WireRequest& wireRequest = sent.wireRequest;
     const ConvertSettings& s = request.settings;
     wireRequest.width = wire(s.width);
     wireRequest.height = wire(s.height);
@@ -64,39 +82,26 @@ bool sendRequest(int channel, const WorkerRequest& request, int sourceFd) {
     std::memcpy(wireRequest.magickFormat, request.magickFormat.data(),
         std::min(request.magickFormat.size(), MaxFormat));
 
-    iovec part { &wireRequest, sizeof wireRequest };
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] {};
-    msghdr message {};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    cmsghdr* header = CMSG_FIRSTHDR(&message);
+    cmsghdr* header = CMSG_FIRSTHDR(&sent.message);
     header->cmsg_level = SOL_SOCKET;
     header->cmsg_type = SCM_RIGHTS;
     header->cmsg_len = CMSG_LEN(sizeof(int));
     std::memcpy(CMSG_DATA(header), &sourceFd, sizeof(int));
-    ssize_t sent;
+    ssize_t written;
     do
-        sent = ::sendmsg(channel, &message, MSG_NOSIGNAL);
-    while (sent < 0 && errno == EINTR);
-    return sent == static_cast<ssize_t>(sizeof wireRequest);
+        written = ::sendmsg(channel, &sent.message, MSG_NOSIGNAL);
+    while (written < 0 && errno == EINTR);
+    return written == static_cast<ssize_t>(sizeof wireRequest);
 }
 
 std::optional<WorkerRequest> receiveRequest(int channel, int* sourceFd) {
-    WireRequest wireRequest {};
-    iovec part { &wireRequest, sizeof wireRequest };
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] {};
-    msghdr message {};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
+    RequestMessage received;
+    WireRequest& wireRequest = received.wireRequest;
     ssize_t got;
     do
-        got = ::recvmsg(channel, &message, MSG_CMSG_CLOEXEC | MSG_WAITALL);
+        got = ::recvmsg(channel, &received.message, MSG_CMSG_CLOEXEC | MSG_WAITALL);
     while (got < 0 && errno == EINTR);
-    const cmsghdr* header = CMSG_FIRSTHDR(&message);
+    const cmsghdr* header = CMSG_FIRSTHDR(&received.message);
     if (got != static_cast<ssize_t>(sizeof wireRequest) || !header
         || header->cmsg_type != SCM_RIGHTS)
         return std::nullopt;
