@@ -2,9 +2,9 @@
 // a template by the naming boxes, carried on the convert command line and read by the tool;
 // and any template given to the tool by hand. The names never leave the destination folder.
 
-#include "conversion/command_lines.h"
 #include "fuzz_check.h"
 #include "inputs/naming.h"
+#include "job/command_lines.h"
 #include "name_checks.h"
 #include "options.h"
 #include "platform/windows_path.h"
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     inputs::applyNamingTemplate(form);
     std::ostringstream out, err;
     const lumabatch::ParseResult result = lumabatch::parseCommandLine(
-        platform::splitCommandLine(conversion::convertParameters(form)), out, err);
+        platform::splitCommandLine(job::convertParameters(form)), out, err);
     if (const auto* options = std::get_if<lumabatch::Options>(&result)) {
         PXW_FUZZ_CHECK(options->names.has_value());
         fuzz::checkOutputNames(*options->names);

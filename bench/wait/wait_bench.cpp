@@ -6,7 +6,7 @@
 // pidfd_open is missing.
 
 #include "album_zip_component.h"
-#include "conversion/tool_launch.h"
+#include "job/tool_launch.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_processes.h"
 #include "platform/qt/qt_file_dialog.h"
@@ -58,7 +58,7 @@ Measure measureWait(qt::QtToolkit& toolkit, const DriveMap& drives, bool bySigna
 
     const double cpuBefore = cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
-    const pxw::conversion::ToolRun run = pxw::conversion::waitedLaunch(form, services, "");
+    const pxw::job::ToolRun run = pxw::job::waitedLaunch(form, services, "");
     const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
     if (!run.started) {
         std::fprintf(stderr, "the stand-in tool did not start: %s\n", run.error.c_str());

@@ -1,8 +1,8 @@
 #include "convert_commands.h"
 
-#include "command_lines.h"
 #include "inputs/folder_picker.h"
 #include "inputs/naming.h"
+#include "job/command_lines.h"
 #include "platform/image_tool.h"
 
 namespace pxw::conversion {
@@ -13,7 +13,7 @@ std::string imagesText(int count) {
 }
 } // namespace
 
-Report convertReport(
+job::Report convertReport(
     const ConvertOutcome& outcome, const std::string& outputFolder, const std::string& workFolder) {
     const auto& failures = outcome.staging.failures;
     const int left = static_cast<int>(outcome.leftInWorkFolder.size());
@@ -27,12 +27,11 @@ Report convertReport(
     if (outcome.tool.started && outcome.tool.exitCode == platform::image_tool::CancelledExitCode) {
         prompt = "The run was cancelled: " + std::to_string(outcome.listed - notConverted) + " of "
             + imagesText(outcome.listed) + " were converted into " + outputFolder + ".";
-        for (const StagingFailure& failure : failures)
+        for (const job::StagingFailure& failure : failures)
             prompt += "\n" + failure.entry + ": " + failure.reason;
     } else if (!outcome.tool.started) {
-        prompt = "The image tool " + std::string(platform::image_tool::Executable)
-            + " could not be started: " + outcome.tool.error
-            + ". No image was converted. Please reinstall this program.";
+        prompt = "The image tool " + platform::image_tool::executable() + " could not be started: "
+            + outcome.tool.error + ". No image was converted. Please reinstall this program.";
     } else {
         if (notConverted > 0) {
             prompt = imagesText(notConverted) + " of " + std::to_string(outcome.listed)
@@ -49,7 +48,7 @@ Report convertReport(
             for (const std::string& name : outcome.leftInWorkFolder)
                 prompt += "\n" + name;
         }
-        for (const StagingFailure& failure : failures)
+        for (const job::StagingFailure& failure : failures)
             prompt += "\n" + failure.entry + ": " + failure.reason;
         prompt += "\nThe converted images are in " + outputFolder + ".";
     }
@@ -62,10 +61,10 @@ ConvertCommands::ConvertCommands(ui::frmBackupFiles& form, platform::Services& s
 }
 
 void ConvertCommands::Convert_Click() {
-    if (refuseWhileWaiting(form_, services_.toolkit))
+    if (job::refuseWhileWaiting(form_, services_.toolkit))
         return;
     const std::string workFolder = form_.Text4.text();
-    if (!ensureFolder(workFolder, services_))
+    if (!job::ensureFolder(workFolder, services_))
         return;
     inputs::applyNamingTemplate(form_);
     if (!inputs::PickOutputFolder(form_, services_.dialogs, services_.toolkit))
@@ -74,15 +73,15 @@ void ConvertCommands::Convert_Click() {
 
     ConvertOutcome outcome;
     outcome.listed = form_.FileList.ListCount();
-    outcome.staging = stageEntries(form_.FileList.entries(), workFolder, services_.files);
-    outcome.tool = waitedLaunch(form_, services_, convertParameters(form_));
+    outcome.staging = job::stageEntries(form_.FileList.entries(), workFolder, services_.files);
+    outcome.tool = job::waitedLaunch(form_, services_, job::convertParameters(form_));
     if (outcome.tool.started) {
         for (const std::string& name : outcome.staging.stagedNames) {
             if (services_.files.fileExists(workFolder + "\\" + name))
                 outcome.leftInWorkFolder.push_back(name);
         }
     }
-    Report report = convertReport(outcome, form_.DestDir.text(), workFolder);
+    const job::Report report = convertReport(outcome, form_.DestDir.text(), workFolder);
     services_.toolkit.messageBox(report.prompt, report.icon, report.title);
 }
 
@@ -92,17 +91,17 @@ void ConvertCommands::open_Click() {
 }
 
 void ConvertCommands::Command2_Click() {
-    if (refuseWhileWaiting(form_, services_.toolkit))
+    if (job::refuseWhileWaiting(form_, services_.toolkit))
         return;
     if (!inputs::PickOutputFolder(form_, services_.dialogs, services_.toolkit))
         return;
-    form_.DestDir.setText(blanksToUnderscores(form_.gFolderPath));
+    form_.DestDir.setText(job::blanksToUnderscores(form_.gFolderPath));
     const std::string workFolder = form_.Text4.text();
-    if (!ensureFolder(workFolder, services_))
+    if (!job::ensureFolder(workFolder, services_))
         return;
     // A file that cannot be copied is left out; the tool converts the others.
-    stageEntries(form_.FileList.entries(), workFolder, services_.files);
-    if (!services_.processes.startDetached(quickCommandLine(form_), 1))
+    job::stageEntries(form_.FileList.entries(), workFolder, services_.files);
+    if (!job::detachedLaunch(form_, services_))
         services_.toolkit.messageBox(
             "File is not there!   ", platform::MessageIcon::Information, "Warning");
 }

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "job/report.h"
+#include "job/staging.h"
+#include "job/tool_launch.h"
 #include "platform/services.h"
-#include "staging.h"
-#include "tool_launch.h"
 #include "ui/frm_backup_files.h"
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,21 +14,14 @@ namespace pxw::conversion {
 /// What a convert run came to, for the message that reports it.
 struct ConvertOutcome {
     int listed = 0;
-    StagingResult staging;
-    ToolRun tool;
+    job::StagingResult staging;
+    job::ToolRun tool;
     std::vector<std::string> leftInWorkFolder; ///< staged images the tool did not convert
-};
-
-/// The message box that reports a convert run.
-struct Report {
-    std::string prompt;
-    platform::MessageIcon icon;
-    std::string title;
 };
 
 /// "Success! ..." only when every listed image was converted; otherwise a warning that says
 /// what went wrong.
-Report convertReport(
+job::Report convertReport(
     const ConvertOutcome& outcome, const std::string& outputFolder, const std::string& workFolder);
 
 /// The Convert, Open and quick Output-to-folder commands.

@@ -1,11 +1,19 @@
 #pragma once
 
+#include "install_paths.h"
+
+#include <string>
+
 namespace pxw::platform::image_tool {
 
 /// The image tool executable and the folder the waited launch runs it in.
-inline constexpr const char* Executable = "C:\\windows\\lumaforge\\lumabatch.exe";
-inline constexpr const char* WorkingFolder = "C:\\windows\\lumaforge\\";
-/// The spelling the quick command line uses.
+inline std::string executable() {
+    return std::string(install_paths::ToolFolder) + "\\lumabatch.exe";
+}
+inline std::string workingFolder() {
+    return std::string(install_paths::ToolFolder) + "\\";
+}
+/// The spelling the quick command line uses (it shows on that line as it stands here).
 inline constexpr const char* QuickExecutable = "C:\\WINDOWS\\lumaforge\\lumabatch.exe";
 
 /// The environment variable that hands a started program its show state (the nShow of its

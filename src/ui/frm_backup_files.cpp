@@ -1,5 +1,7 @@
 #include "frm_backup_files.h"
 
+#include "platform/install_paths.h"
+
 namespace pxw::ui {
 
 namespace {
@@ -137,8 +139,8 @@ frmBackupFiles::frmBackupFiles()
     add(cmdSystem).withCaption("Ru&n ").withToolTip("Run album *.exe file you just build.");
     add(Command4).withCaption("E&xit").withToolTip("Exit this program.");
 
-    add(Text4).withText("c:\\windows\\pxwtemp01").hidden().withFont(Arial975);
-    add(Text5).withText("C:\\windows\\lumaforge").hidden().withFont(Arial975);
+    add(Text4).withText(platform::install_paths::WorkFolder).hidden().withFont(Arial975);
+    add(Text5).withText(platform::install_paths::ToolFolder).hidden().withFont(Arial975);
     add(Command2).withCaption("&Output to folder ......");
     add(namef);
 

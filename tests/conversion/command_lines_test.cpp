@@ -1,8 +1,8 @@
-#include "conversion/command_lines.h"
+#include "job/command_lines.h"
 
 #include <gtest/gtest.h>
 
-using namespace pxw::conversion;
+using namespace pxw::job;
 
 namespace {
 struct LinesFixture : ::testing::Test {

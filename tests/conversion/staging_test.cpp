@@ -1,4 +1,4 @@
-#include "conversion/staging.h"
+#include "job/staging.h"
 #include "platform/posix/posix_file_system.h"
 #include "temp_prefix.h"
 
@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
-using pxw::conversion::distinctStagingName;
-using pxw::conversion::stageEntries;
+using pxw::job::distinctStagingName;
+using pxw::job::stageEntries;
 
 namespace {
 void write(const fs::path& file, const std::string& text) {

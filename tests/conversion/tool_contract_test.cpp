@@ -2,9 +2,9 @@
 // the image tool's own option parser: every number the fields accept reaches the tool as the
 // same number, in the C locale and in a comma-decimal one, on all three command lines.
 
-#include "conversion/command_lines.h"
 #include "fakes.h"
 #include "inputs/input_commands.h"
+#include "job/command_lines.h"
 #include "options.h"
 #include "platform/windows_path.h"
 
@@ -42,13 +42,11 @@ TEST(ToolContract, TheToolReadsEveryFieldAsTheWindowAcceptedIt) {
         std::function<std::vector<std::string>(const frmBackupFiles&)> arguments;
         const char* firstName;
     } variants[] = {
-        { "convert", [&](auto& f) { return words(pxw::conversion::convertParameters(f)); },
-            "trip01.jpg" },
-        { "album", [&](auto& f) { return words(pxw::conversion::albumParameters(f)); },
-            "trip01.jpg" },
+        { "convert", [&](auto& f) { return words(pxw::job::convertParameters(f)); }, "trip01.jpg" },
+        { "album", [&](auto& f) { return words(pxw::job::albumParameters(f)); }, "trip01.jpg" },
         { "quick", // the program's own path first
             [&](auto& f) {
-                std::vector<std::string> line = words(pxw::conversion::quickCommandLine(f));
+                std::vector<std::string> line = words(pxw::job::quickCommandLine(f));
                 line.erase(line.begin());
                 return line;
             },

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-namespace pxw::conversion {
+namespace pxw::job {
 
 namespace {
 // The drive mapping's own rule: a name it would match to a staged file is taken.
@@ -46,4 +46,4 @@ StagingResult stageEntries(const std::vector<std::string>& entries, const std::s
     return result;
 }
 
-} // namespace pxw::conversion
+} // namespace pxw::job

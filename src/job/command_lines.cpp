@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace pxw::conversion {
+namespace pxw::job {
 
 std::string blanksToUnderscores(std::string text) {
     std::replace(text.begin(), text.end(), ' ', '_');
@@ -46,4 +46,4 @@ std::string quickCommandLine(const ui::frmBackupFiles& form) {
         + numberWord(form.compressQ.text());
 }
 
-} // namespace pxw::conversion
+} // namespace pxw::job

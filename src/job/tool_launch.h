@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace pxw::conversion {
+namespace pxw::job {
 
 /// What a waited run of the image tool came to.
 struct ToolRun {
@@ -19,6 +19,10 @@ struct ToolRun {
 ToolRun waitedLaunch(
     ui::frmBackupFiles& form, platform::Services& services, const std::string& parameters);
 
+/// Starts the quick run of the image tool, whose whole command line comes from the controls,
+/// and does not wait for it.
+platform::Status detachedLaunch(const ui::frmBackupFiles& form, platform::Services& services);
+
 /// Makes sure the work folder exists. On failure the user has been told, naming the folder.
 bool ensureFolder(const std::string& folder, platform::Services& services);
 
@@ -26,4 +30,4 @@ bool ensureFolder(const std::string& folder, platform::Services& services);
 /// would work on the same work folder, so it is refused.
 bool refuseWhileWaiting(const ui::frmBackupFiles& form, platform::Toolkit& toolkit);
 
-} // namespace pxw::conversion
+} // namespace pxw::job

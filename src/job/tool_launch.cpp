@@ -1,8 +1,9 @@
 #include "tool_launch.h"
 
+#include "command_lines.h"
 #include "platform/image_tool.h"
 
-namespace pxw::conversion {
+namespace pxw::job {
 
 namespace {
 class WaitingFlag {
@@ -27,9 +28,9 @@ ToolRun waitedLaunch(
     info.fMask = platform::ShellExecuteInfo::NoCloseProcess;
     info.hwnd = ui::handleOf(form);
     info.lpVerb = "open";
-    info.lpFile = platform::image_tool::Executable;
+    info.lpFile = platform::image_tool::executable();
     info.lpParameters = parameters;
-    info.lpDirectory = platform::image_tool::WorkingFolder;
+    info.lpDirectory = platform::image_tool::workingFolder();
     info.nShow = 1;
 
     ToolRun run;
@@ -45,6 +46,10 @@ ToolRun waitedLaunch(
     } while (process.waitZero() == platform::WaitTimeout);
     run.exitCode = process.exitCode();
     return run;
+}
+
+platform::Status detachedLaunch(const ui::frmBackupFiles& form, platform::Services& services) {
+    return services.processes.startDetached(quickCommandLine(form), 1);
 }
 
 bool ensureFolder(const std::string& folder, platform::Services& services) {
@@ -66,4 +71,4 @@ bool refuseWhileWaiting(const ui::frmBackupFiles& form, platform::Toolkit& toolk
     return true;
 }
 
-} // namespace pxw::conversion
+} // namespace pxw::job

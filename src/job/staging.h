@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace pxw::conversion {
+namespace pxw::job {
 
 /// One list entry that could not be copied into the work folder.
 struct StagingFailure {
@@ -30,4 +30,4 @@ StagingResult stageEntries(const std::vector<std::string>& entries, const std::s
 /// (compared ignoring case, since the work folder is matched that way).
 std::string distinctStagingName(const std::string& name, const std::vector<std::string>& used);
 
-} // namespace pxw::conversion
+} // namespace pxw::job

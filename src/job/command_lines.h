@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace pxw::conversion {
+namespace pxw::job {
 
 /// Parameters of the image tool for the convert run, from the controls as they stand now.
 std::string convertParameters(const ui::frmBackupFiles& form);
@@ -17,4 +17,4 @@ std::string quickCommandLine(const ui::frmBackupFiles& form);
 /// `text` with every blank replaced by "_".
 std::string blanksToUnderscores(std::string text);
 
-} // namespace pxw::conversion
+} // namespace pxw::job
