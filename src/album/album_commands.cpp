@@ -1,91 +1,125 @@
 #include "album_commands.h"
 
-#include "conversion/command_lines.h"
-#include "conversion/staging.h"
-#include "conversion/tool_launch.h"
+#include "job/command_lines.h"
 #include "platform/image_tool.h"
+#include "platform/install_paths.h"
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace pxw::album {
+
+namespace {
+// The fixed wildcard with which the build empties the work folder.
+std::string workFolderWildcard() {
+    return std::string(platform::install_paths::WorkFolder) + "\\*.*";
+}
+
+job::Report warning(std::string prompt, platform::MessageIcon icon) {
+    return { std::move(prompt), icon, "Warning" };
+}
+
+job::Report notBuilt(const std::string& why) {
+    return warning("The album was not built: " + why, platform::MessageIcon::Exclamation);
+}
+} // namespace
+
+std::optional<job::Report> buildReport(
+    const BuildOutcome& outcome, const std::string& workFolder, const std::string& albumPath) {
+    using End = BuildOutcome::End;
+    switch (outcome.end) {
+    case End::IconMissing:
+        return warning("You must Select an icon or keep the default icon in the list box!    ",
+            platform::MessageIcon::Information);
+    case End::ListEmpty:
+        return warning("You must select images into the image file list box!    ",
+            platform::MessageIcon::Information);
+    case End::StagingFailed: {
+        const job::StagingFailure& failure = outcome.staging.failures.front();
+        return notBuilt(failure.entry + " could not be copied: " + failure.reason);
+    }
+    case End::ToolFolderMissing:
+        return warning(
+            "Files missing,cause image edit wizard invalid. Please reinstall this program   ",
+            platform::MessageIcon::Exclamation);
+    case End::ToolFailed:
+        if (!outcome.tool.started) {
+            return notBuilt("the image tool could not be started: " + outcome.tool.error
+                + ". Please reinstall this program.");
+        }
+        if (outcome.tool.exitCode == platform::image_tool::CancelledExitCode)
+            return notBuilt("the conversion of its images was cancelled.");
+        return notBuilt("the image tool could not convert every image (exit status "
+            + std::to_string(outcome.tool.exitCode) + "). The images it could not read stay in "
+            + workFolder + ".");
+    case End::PackingFailed:
+        return notBuilt(outcome.packingError);
+    case End::NotSaved:
+        return std::nullopt;
+    case End::Built:
+        return job::Report { "Success! Your images are wrapped as " + albumPath
+                + ".  You can click on the Run button to check the .Exe file.  ",
+            platform::MessageIcon::None, "Pixelwain" };
+    }
+    return std::nullopt;
+}
 
 AlbumCommands::AlbumCommands(ui::frmBackupFiles& form, platform::Services& services)
     : form_(form)
     , services_(services) {
 }
 
-void AlbumCommands::warn(const std::string& prompt, platform::MessageIcon icon) {
-    services_.toolkit.messageBox(prompt, icon, "Warning");
+void AlbumCommands::Createalbum_Click() {
+    if (job::refuseWhileWaiting(form_, services_.toolkit))
+        return;
+    const std::string workFolder = form_.Text4.text();
+    if (!job::ensureFolder(workFolder, services_)
+        || !job::ensureFolder(form_.Text5.text(), services_))
+        return;
+    const BuildOutcome outcome = build();
+    if (std::optional<job::Report> report
+        = buildReport(outcome, workFolder, form_.SaveDialog.FileName))
+        services_.toolkit.messageBox(report->prompt, report->icon, report->title);
+    if (outcome.end == BuildOutcome::End::Built)
+        services_.files.deleteFiles(workFolderWildcard());
 }
 
-void AlbumCommands::Createalbum_Click() {
-    if (conversion::refuseWhileWaiting(form_, services_.toolkit))
-        return;
+BuildOutcome AlbumCommands::build() {
+    using End = BuildOutcome::End;
     platform::FileSystem& files = services_.files;
-    const std::string workFolder = form_.Text4.text();
-    if (!conversion::ensureFolder(workFolder, services_)
-        || !conversion::ensureFolder(form_.Text5.text(), services_))
-        return;
-
+    BuildOutcome outcome;
     if (form_.iconlist.text().empty() || !files.fileExists(form_.iconlist.text())) {
-        warn("You must Select an icon or keep the default icon in the list box!    ");
-        return;
+        outcome.end = End::IconMissing;
+        return outcome;
     }
-    files.deleteFiles(WorkFolderWildcard); // nothing to delete is fine
+    files.deleteFiles(workFolderWildcard()); // nothing to delete is fine
     if (form_.FileList.ListCount() == 0) {
-        warn("You must select images into the image file list box!    ");
-        return;
+        outcome.end = End::ListEmpty;
+        return outcome;
     }
-
-    conversion::StagingResult staging
-        = conversion::stageEntries(form_.FileList.entries(), workFolder, files);
-    if (!staging.failures.empty()) {
-        const conversion::StagingFailure& failure = staging.failures.front();
-        warn(
-            "The album was not built: " + failure.entry + " could not be copied: " + failure.reason,
-            platform::MessageIcon::Exclamation);
-        return;
+    outcome.staging = job::stageEntries(form_.FileList.entries(), form_.Text4.text(), files);
+    if (!outcome.staging.failures.empty()) {
+        outcome.end = End::StagingFailed;
+        return outcome;
     }
     if (!files.folderExists(form_.Text5.text())) {
-        warn("Files missing,cause image edit wizard invalid. Please reinstall this program   ",
-            platform::MessageIcon::Exclamation);
-        return;
+        outcome.end = End::ToolFolderMissing;
+        return outcome;
     }
-
-    conversion::ToolRun tool
-        = conversion::waitedLaunch(form_, services_, conversion::albumParameters(form_));
-    if (!tool.started) {
-        warn("The album was not built: the image tool could not be started: " + tool.error
-                + ". Please reinstall this program.",
-            platform::MessageIcon::Exclamation);
-        return;
+    outcome.tool = job::waitedLaunch(form_, services_, job::albumParameters(form_));
+    if (!outcome.tool.started || outcome.tool.exitCode != 0) {
+        outcome.end = End::ToolFailed;
+        return outcome;
     }
-    if (tool.exitCode == platform::image_tool::CancelledExitCode) {
-        warn("The album was not built: the conversion of its images was cancelled.",
-            platform::MessageIcon::Exclamation);
-        return;
-    }
-    if (tool.exitCode != 0) {
-        warn("The album was not built: the image tool could not convert every image (exit status "
-                + std::to_string(tool.exitCode) + "). The images it could not read stay in "
-                + workFolder + ".",
-            platform::MessageIcon::Exclamation);
-        return;
-    }
-
-    if (!packAndWrite())
-        return;
-    const std::string& albumPath = form_.SaveDialog.FileName;
-    if (!files.fileExists(albumPath))
-        return;
-    services_.toolkit.messageBox("Success! Your images are wrapped as " + albumPath
-            + ".  You can click on the Run button to check the .Exe file.  ",
-        platform::MessageIcon::None, "Pixelwain");
-    files.deleteFiles(WorkFolderWildcard);
+    outcome.end = packAndWrite(outcome.packingError);
+    if (outcome.end == End::Built && !files.fileExists(form_.SaveDialog.FileName))
+        outcome.end = End::NotSaved;
+    return outcome;
 }
 
-bool AlbumCommands::packAndWrite() {
+BuildOutcome::End AlbumCommands::packAndWrite(std::string& packingError) {
+    using End = BuildOutcome::End;
     std::unique_ptr<platform::ZipComponent> zip = services_.zip.create();
     platform::ZipComponent& z = *zip;
     const std::string icon = form_.iconlist.text();
@@ -101,9 +135,8 @@ bool AlbumCommands::packAndWrite() {
     };
     for (const auto& operation : operations) {
         if (platform::Status status = operation(); !status) {
-            warn(
-                "The album was not built: " + status.message(), platform::MessageIcon::Exclamation);
-            return false;
+            packingError = status.message();
+            return End::PackingFailed;
         }
     }
 
@@ -113,10 +146,10 @@ bool AlbumCommands::packAndWrite() {
     dialog.Filter = SaveFilter;
     if (services_.dialogs.showSave(dialog, ui::handleOf(form_))
         != platform::DialogResult::Confirmed)
-        return false;
+        return End::NotSaved;
     // A failed write leaves an earlier album of that name as it was; that file must not pass
     // for the new album, so the write's own answer counts along with the file's presence.
-    return static_cast<bool>(zip->writeSelfExtractor(dialog.FileName));
+    return zip->writeSelfExtractor(dialog.FileName) ? End::Built : End::NotSaved;
 }
 
 void AlbumCommands::Iconsel_Click() {
@@ -142,7 +175,8 @@ void AlbumCommands::cmdSystem_Click() {
     // Quoted, so an album path with blanks still names one program. The album program has
     // no use for a show state.
     if (!services_.processes.startDetached("\"" + form_.SaveDialog.FileName + "\"", 0))
-        warn("File is not there!   ");
+        services_.toolkit.messageBox(
+            "File is not there!   ", platform::MessageIcon::Information, "Warning");
 }
 
 } // namespace pxw::album
