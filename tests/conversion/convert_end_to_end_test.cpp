@@ -1,11 +1,7 @@
 // Convert and Output to folder from the button to the files, with the real image tool installed
 // in a temporary prefix, real files and real child processes.
 
-#include "app/program.h"
-#include "fakes.h"
-#include "platform/posix/posix_file_system.h"
-#include "platform/posix/posix_processes.h"
-#include "temp_prefix.h"
+#include "convert_fixture.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -20,34 +16,13 @@ namespace {
 const std::string SuccessStart = "Success! Your images are converted as ";
 const std::string SuccessEnd = ".   You can click on the open button to open the folder.     ";
 
-struct ConvertFixture : ::testing::Test {
-    pxw::testing::TempPrefix prefix { LUMABATCH_PATH };
-    pxw::testing::RecordingToolkit toolkit;
-    ScriptedDialogs dialogs;
-    pxw::platform::PosixFileSystem files { prefix.drives() };
-    pxw::platform::PosixProcesses processes { prefix.drives() };
-    pxw::testing::RecordingZipFactory zip;
-    pxw::platform::Services services { toolkit, dialogs, files, processes, zip };
-    pxw::app::Program program { services };
-    pxw::ui::frmBackupFiles& form = program.form;
-
-    void SetUp() override { program.load(); }
-
-    /// Makes a photo on drive D: and lists it as the image dialog would.
+struct ConvertFixture : pxw::testing::ProgramWithTool {
+    /// Makes a photo on drive D: and lists it.
     void listPhoto(const std::string& relative, int width = 1200, int height = 900) {
         fs::path file = prefix.driveD() / relative;
         fs::create_directories(file.parent_path());
         pxw::testing::makeJpeg(file, width, height);
-        std::string windows = "D:\\" + relative;
-        std::replace(windows.begin(), windows.end(), '/', '\\');
-        dialogs.answers.push_back(ScriptedDialogs::choose(windows));
-        form.FBrowse.click();
-    }
-
-    void convertInto(const std::string& windowsFolder) {
-        dialogs.answers.push_back(
-            ScriptedDialogs::choose(windowsFolder + "Select Folder and click Open"));
-        form.Convert.click();
+        list(relative);
     }
 };
 

@@ -2,11 +2,7 @@
 // a temporary prefix: every case ends in the right outputs or a warning that names the file,
 // never in a changed or lost source, never in "Success!" after a failure.
 
-#include "app/program.h"
-#include "fakes.h"
-#include "platform/posix/posix_file_system.h"
-#include "platform/posix/posix_processes.h"
-#include "temp_prefix.h"
+#include "convert_fixture.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -27,19 +23,9 @@ std::string contentOf(const fs::path& file) {
     return { std::istreambuf_iterator<char>(in), {} };
 }
 
-struct OddNames : ::testing::Test {
-    pxw::testing::TempPrefix prefix { LUMABATCH_PATH };
-    pxw::testing::RecordingToolkit toolkit;
-    ScriptedDialogs dialogs;
-    pxw::platform::PosixFileSystem files { prefix.drives() };
-    pxw::platform::PosixProcesses processes { prefix.drives() };
-    pxw::testing::RecordingZipFactory zip;
-    pxw::platform::Services services { toolkit, dialogs, files, processes, zip };
-    pxw::app::Program program { services };
-    pxw::ui::frmBackupFiles& form = program.form;
-
+struct OddNames : pxw::testing::ProgramWithTool {
     void SetUp() override {
-        program.load();
+        ProgramWithTool::SetUp();
         form.Check1.setValue(0);
         form.namegen.setText("trip"); // outputs trip00.jpg, trip01.jpg, ...
     }
@@ -52,19 +38,6 @@ struct OddNames : ::testing::Test {
         pxw::testing::makeJpeg(prefix.root() / "plain.jpg", 300, height);
         fs::rename(prefix.root() / "plain.jpg", file);
         return file;
-    }
-
-    void list(const std::string& relative) {
-        std::string windows = "D:\\" + relative;
-        std::replace(windows.begin(), windows.end(), '/', '\\');
-        dialogs.answers.push_back(ScriptedDialogs::choose(windows));
-        form.FBrowse.click();
-    }
-
-    void convertInto(const std::string& windowsFolder) {
-        dialogs.answers.push_back(
-            ScriptedDialogs::choose(windowsFolder + "Select Folder and click Open"));
-        form.Convert.click();
     }
 };
 
