@@ -89,29 +89,23 @@ BuildOutcome AlbumCommands::build() {
     using End = BuildOutcome::End;
     platform::FileSystem& files = services_.files;
     BuildOutcome outcome;
-    if (form_.iconlist.text().empty() || !files.fileExists(form_.iconlist.text())) {
-        outcome.end = End::IconMissing;
+    auto endAt = [&outcome](End end) {
+        outcome.end = end;
         return outcome;
-    }
+    };
+    if (form_.iconlist.text().empty() || !files.fileExists(form_.iconlist.text()))
+        return endAt(End::IconMissing);
     files.deleteFiles(workFolderWildcard()); // nothing to delete is fine
-    if (form_.FileList.ListCount() == 0) {
-        outcome.end = End::ListEmpty;
-        return outcome;
-    }
+    if (form_.FileList.ListCount() == 0)
+        return endAt(End::ListEmpty);
     outcome.staging = job::stageEntries(form_.FileList.entries(), form_.Text4.text(), files);
-    if (!outcome.staging.failures.empty()) {
-        outcome.end = End::StagingFailed;
-        return outcome;
-    }
-    if (!files.folderExists(form_.Text5.text())) {
-        outcome.end = End::ToolFolderMissing;
-        return outcome;
-    }
+    if (!outcome.staging.failures.empty())
+        return endAt(End::StagingFailed);
+    if (!files.folderExists(form_.Text5.text()))
+        return endAt(End::ToolFolderMissing);
     outcome.tool = job::waitedLaunch(form_, services_, job::albumParameters(form_));
-    if (!outcome.tool.started || outcome.tool.exitCode != 0) {
-        outcome.end = End::ToolFailed;
-        return outcome;
-    }
+    if (!outcome.tool.started || outcome.tool.exitCode != 0)
+        return endAt(End::ToolFailed);
     outcome.end = packAndWrite(outcome.packingError);
     if (outcome.end == End::Built && !files.fileExists(form_.SaveDialog.FileName))
         outcome.end = End::NotSaved;

@@ -4,7 +4,6 @@
 
 #include "convert_fixture.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -14,7 +13,6 @@
 
 namespace fs = std::filesystem;
 using pxw::testing::fileNames;
-using pxw::testing::ScriptedDialogs;
 
 namespace {
 
