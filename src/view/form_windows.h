@@ -9,7 +9,7 @@
 #include <QIcon>
 #include <QMainWindow>
 
-namespace pxw::platform::qt {
+namespace pxw::view {
 
 /// The program's icon, shared by all its windows; a null icon when the build carries none.
 QIcon programIcon();
@@ -19,7 +19,7 @@ QIcon programIcon();
 /// refused.
 class MainWindow : public QMainWindow {
 public:
-    MainWindow(ui::frmBackupFiles& form, const DriveMap& drives);
+    MainWindow(ui::frmBackupFiles& form, const platform::DriveMap& drives);
 
     FormView& view() const { return *view_; }
     /// Shows the window centred on its screen, the keyboard focus on the first control.
@@ -37,7 +37,7 @@ private:
 /// modal while shown.
 class FormDialog : public QDialog {
 public:
-    FormDialog(const ui::Form& form, const DriveMap& drives, QWidget* parent = nullptr);
+    FormDialog(const ui::Form& form, const platform::DriveMap& drives, QWidget* parent = nullptr);
 
     FormView& view() const { return *view_; }
 
@@ -48,4 +48,4 @@ private:
     FormView* view_;
 };
 
-} // namespace pxw::platform::qt
+} // namespace pxw::view

@@ -11,7 +11,7 @@
 #include "pxw_assets.h"
 #endif
 
-namespace pxw::platform::qt {
+namespace pxw::view {
 
 namespace {
 const QString IconResource = QStringLiteral(":/icons/pixelwain.png");
@@ -24,7 +24,7 @@ QIcon programIcon() {
     return QFile::exists(IconResource) ? QIcon(IconResource) : QIcon();
 }
 
-MainWindow::MainWindow(ui::frmBackupFiles& form, const DriveMap& drives)
+MainWindow::MainWindow(ui::frmBackupFiles& form, const platform::DriveMap& drives)
     : QMainWindow(nullptr,
         Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
             | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
@@ -67,7 +67,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         form_.Unload();
 }
 
-FormDialog::FormDialog(const ui::Form& form, const DriveMap& drives, QWidget* parent)
+FormDialog::FormDialog(const ui::Form& form, const platform::DriveMap& drives, QWidget* parent)
     : QDialog(parent,
         Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
             | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
@@ -88,4 +88,4 @@ void FormDialog::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-} // namespace pxw::platform::qt
+} // namespace pxw::view
