@@ -24,7 +24,7 @@ QIcon programIcon() {
     return QFile::exists(IconResource) ? QIcon(IconResource) : QIcon();
 }
 
-MainWindow::MainWindow(ui::frmBackupFiles& form, const platform::DriveMap& drives)
+MainWindow::MainWindow(ui::Form& form, const platform::DriveMap& drives)
     : QMainWindow(nullptr,
         Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
             | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
@@ -36,17 +36,18 @@ MainWindow::MainWindow(ui::frmBackupFiles& form, const platform::DriveMap& drive
     setWindowIcon(programIcon());
     setCentralWidget(view_);
 
-    const ui::Menu& menu = form.mnuHelp;
-    QMenu* menuWidget = menuBar()->addMenu(QString::fromStdString(menu.caption));
-    menuWidget->setObjectName(QString::fromStdString(menu.name));
-    for (ui::MenuItem* item : menu.items) {
-        if (item->isSeparator()) {
-            menuWidget->addSeparator();
-            continue;
+    for (const ui::Menu* menu : form.menus()) {
+        QMenu* menuWidget = menuBar()->addMenu(QString::fromStdString(menu->caption));
+        menuWidget->setObjectName(QString::fromStdString(menu->name));
+        for (ui::MenuItem* item : menu->items) {
+            if (item->isSeparator()) {
+                menuWidget->addSeparator();
+                continue;
+            }
+            QAction* action = menuWidget->addAction(QString::fromStdString(item->caption()));
+            action->setObjectName(QString::fromStdString(item->name()));
+            connect(action, &QAction::triggered, this, [item] { item->click(); });
         }
-        QAction* action = menuWidget->addAction(QString::fromStdString(item->caption()));
-        action->setObjectName(QString::fromStdString(item->name()));
-        connect(action, &QAction::triggered, this, [item] { item->click(); });
     }
     setFixedSize(sizeHint());
 }
@@ -63,8 +64,7 @@ void MainWindow::present() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
-    if (form_.Unload)
-        form_.Unload();
+    form_.unload();
 }
 
 FormDialog::FormDialog(const ui::Form& form, const platform::DriveMap& drives, QWidget* parent)

@@ -3,7 +3,6 @@
 #include "form_view.h"
 #include "platform/windows_path.h"
 #include "ui/form.h"
-#include "ui/frm_backup_files.h"
 
 #include <QDialog>
 #include <QIcon>
@@ -14,12 +13,12 @@ namespace pxw::view {
 /// The program's icon, shared by all its windows; a null icon when the build carries none.
 QIcon programIcon();
 
-/// The main window: the model's caption, a menu bar over a fixed client area, a minimize and a
-/// close box but no maximize box. Closing it runs the form's Unload reaction and is never
+/// The main window: the form's caption, its menus on a menu bar over a fixed client area, a
+/// minimize and a close box but no maximize box. Closing it unloads the form and is never
 /// refused.
 class MainWindow : public QMainWindow {
 public:
-    MainWindow(ui::frmBackupFiles& form, const platform::DriveMap& drives);
+    MainWindow(ui::Form& form, const platform::DriveMap& drives);
 
     FormView& view() const { return *view_; }
     /// Shows the window centred on its screen, the keyboard focus on the first control.
@@ -29,7 +28,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    ui::frmBackupFiles& form_;
+    ui::Form& form_;
     FormView* view_;
 };
 

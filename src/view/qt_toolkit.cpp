@@ -34,7 +34,7 @@ QtToolkit::~QtToolkit() {
         delete view->data();
 }
 
-MainWindow& QtToolkit::createMainWindow(ui::frmBackupFiles& form) {
+MainWindow& QtToolkit::createMainWindow(ui::Form& form) {
     auto* window = new MainWindow(form, drives_);
     windows_.add(ui::handleOf(form), window);
     ownedViews_.emplace_back(window);
@@ -72,11 +72,10 @@ void QtToolkit::processPendingEvents(int wakeFd) {
 }
 
 void QtToolkit::showModal(platform::WindowHandle window, platform::WindowHandle owner) {
-    const auto* form = static_cast<const ui::Form*>(window);
-    FormDialog* dialog = dialogOf(*form);
+    FormDialog* dialog = dialogOf(*window);
     if (dialog == nullptr) {
-        dialog = new FormDialog(*form, drives_, windows_.viewOf(owner));
-        dialogs_[form] = dialog;
+        dialog = new FormDialog(*window, drives_, windows_.viewOf(owner));
+        dialogs_[window] = dialog;
         windows_.add(window, dialog);
         ownedViews_.emplace_back(dialog);
     }

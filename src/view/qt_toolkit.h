@@ -4,7 +4,6 @@
 #include "platform/toolkit.h"
 #include "platform/windows_path.h"
 #include "ui/form.h"
-#include "ui/frm_backup_files.h"
 #include "window_registry.h"
 
 #include <QPointer>
@@ -26,7 +25,7 @@ public:
 
     /// Builds the view of the main window, registered under its form. Message boxes are
     /// shown over it.
-    MainWindow& createMainWindow(ui::frmBackupFiles& form);
+    MainWindow& createMainWindow(ui::Form& form);
     const WindowRegistry& windows() const { return windows_; }
     /// The view showModal built for `form`, or nullptr before its first showing.
     FormDialog* dialogOf(const ui::Form& form) const;
