@@ -13,6 +13,10 @@ namespace pxw::album {
 AlbumCommands::AlbumCommands(ui::frmBackupFiles& form, platform::Services& services)
     : form_(form)
     , services_(services) {
+    form.Createalbum.Click = [this] { Createalbum_Click(); };
+    form.Iconsel.Click = [this] { Iconsel_Click(); };
+    form.iconlistRem.Click = [this] { iconlistRem_Click(); };
+    form.cmdSystem.Click = [this] { cmdSystem_Click(); };
 }
 
 void AlbumCommands::warn(const std::string& prompt, platform::MessageIcon icon) {

@@ -12,7 +12,8 @@ inline constexpr const char* SaveFilter = ".exe only (*.exe)|*.exe";
 inline constexpr const char* IconFilter = "Icon Files (*.ico)|*.ico";
 inline constexpr long IconDialogFlags = 2625540; // 0x281004
 
-/// The album commands: Build, Select icon, Remove icon and Run.
+/// The album commands: Build, Select icon, Remove icon and Run, bound to their buttons on
+/// construction.
 class AlbumCommands {
 public:
     AlbumCommands(ui::frmBackupFiles& form, platform::Services& services);

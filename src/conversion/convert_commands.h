@@ -31,7 +31,7 @@ struct Report {
 Report convertReport(
     const ConvertOutcome& outcome, const std::string& outputFolder, const std::string& workFolder);
 
-/// The Convert, Open and quick Output-to-folder commands.
+/// The Convert, Open and quick Output-to-folder commands, bound to their buttons on construction.
 class ConvertCommands {
 public:
     ConvertCommands(ui::frmBackupFiles& form, platform::Services& services);
