@@ -9,9 +9,9 @@
 #include "job/tool_launch.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_processes.h"
-#include "platform/qt/qt_file_dialog.h"
-#include "platform/qt/qt_toolkit.h"
 #include "ui/frm_backup_files.h"
+#include "view/qt_file_dialog.h"
+#include "view/qt_toolkit.h"
 
 #include <QApplication>
 #include <chrono>
@@ -35,7 +35,7 @@ double cpuSeconds() {
 }
 
 /// The same toolkit, but its pump never blocks.
-class PollingToolkit : public qt::QtToolkit {
+class PollingToolkit : public pxw::view::QtToolkit {
 public:
     using QtToolkit::QtToolkit;
     void processPendingEvents(int) override { QtToolkit::processPendingEvents(-1); }
@@ -46,8 +46,8 @@ struct Measure {
     double cpu;
 };
 
-Measure measureWait(qt::QtToolkit& toolkit, const DriveMap& drives, bool bySignal = false) {
-    qt::QtFileDialogService dialogs(toolkit.windows(), drives);
+Measure measureWait(pxw::view::QtToolkit& toolkit, const DriveMap& drives, bool bySignal = false) {
+    pxw::view::QtFileDialogService dialogs(toolkit.windows(), drives);
     PosixFileSystem files(drives);
     PosixProcesses processes(drives);
     if (bySignal)
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     fs::permissions(tool, fs::perms::owner_all);
     const DriveMap drives(prefix);
 
-    qt::QtToolkit toolkit(drives);
+    pxw::view::QtToolkit toolkit(drives);
     const Measure woken = measureWait(toolkit, drives);
     const Measure signalled = measureWait(toolkit, drives, true);
     PollingToolkit polling(drives);

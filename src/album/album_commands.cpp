@@ -68,6 +68,10 @@ std::optional<job::Report> buildReport(
 AlbumCommands::AlbumCommands(ui::frmBackupFiles& form, platform::Services& services)
     : form_(form)
     , services_(services) {
+    form.Createalbum.Click = [this] { Createalbum_Click(); };
+    form.Iconsel.Click = [this] { Iconsel_Click(); };
+    form.iconlistRem.Click = [this] { iconlistRem_Click(); };
+    form.cmdSystem.Click = [this] { cmdSystem_Click(); };
 }
 
 void AlbumCommands::Createalbum_Click() {

@@ -39,7 +39,8 @@ struct BuildOutcome {
 std::optional<job::Report> buildReport(
     const BuildOutcome& outcome, const std::string& workFolder, const std::string& albumPath);
 
-/// The album commands: Build, Select icon, Remove icon and Run.
+/// The album commands: Build, Select icon, Remove icon and Run, bound to their buttons on
+/// construction.
 class AlbumCommands {
 public:
     AlbumCommands(ui::frmBackupFiles& form, platform::Services& services);

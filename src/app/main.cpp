@@ -7,9 +7,9 @@
 #include "platform/posix/posix_host_file_system.h"
 #include "platform/posix/posix_processes.h"
 #include "platform/prefix_setup.h"
-#include "platform/qt/qt_file_dialog.h"
-#include "platform/qt/qt_toolkit.h"
 #include "pxw_assets.h"
+#include "view/qt_file_dialog.h"
+#include "view/qt_toolkit.h"
 #include "zip/album_zip_component.h"
 
 #include <QApplication>
@@ -65,8 +65,8 @@ int main(int argc, char** argv) {
     retireSourceMenuEntry(hostFiles);
 
     const DriveMap drives = DriveMap::fromEnvironment();
-    qt::QtToolkit toolkit(drives);
-    qt::QtFileDialogService dialogs(toolkit.windows(), drives);
+    pxw::view::QtToolkit toolkit(drives);
+    pxw::view::QtFileDialogService dialogs(toolkit.windows(), drives);
     PosixFileSystem files(drives);
     PosixProcesses processes(drives);
     pxw::zip::AlbumZipComponentFactory zip(drives, programFolder / "pxwalbum");

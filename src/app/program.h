@@ -9,7 +9,8 @@
 
 namespace pxw::app {
 
-/// The running program: the main window model with every reaction bound to its command.
+/// The running program: the main window model and its command groups. Each group binds the
+/// reactions of its controls when it is built; the program binds the window's unloading.
 /// Built by start-up, before the window is shown.
 class Program {
 public:

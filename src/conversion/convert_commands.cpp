@@ -58,6 +58,9 @@ job::Report convertReport(
 ConvertCommands::ConvertCommands(ui::frmBackupFiles& form, platform::Services& services)
     : form_(form)
     , services_(services) {
+    form.Convert.Click = [this] { Convert_Click(); };
+    form.open.Click = [this] { open_Click(); };
+    form.Command2.Click = [this] { Command2_Click(); };
 }
 
 void ConvertCommands::Convert_Click() {

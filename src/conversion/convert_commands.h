@@ -24,7 +24,7 @@ struct ConvertOutcome {
 job::Report convertReport(
     const ConvertOutcome& outcome, const std::string& outputFolder, const std::string& workFolder);
 
-/// The Convert, Open and quick Output-to-folder commands.
+/// The Convert, Open and quick Output-to-folder commands, bound to their buttons on construction.
 class ConvertCommands {
 public:
     ConvertCommands(ui::frmBackupFiles& form, platform::Services& services);

@@ -2,11 +2,16 @@
 
 #include <string>
 
+namespace pxw::ui {
+class Form;
+} // namespace pxw::ui
+
 namespace pxw::platform {
 
-/// Identifies a window of the program towards the platform (owner of a message box, dialog or
-/// shell call). The model's window objects serve as their own handles.
-using WindowHandle = const void*;
+/// Names a window of the program towards the platform (owner of a message box, dialog or shell
+/// call, or a window to show). The window model's forms are the windows; below the model a handle
+/// is only passed on and compared, so the declaration of the form is all this level knows of it.
+using WindowHandle = const ui::Form*;
 
 enum class MessageIcon { None, Exclamation, Information };
 

@@ -19,6 +19,11 @@ Control* Form::control(const std::string& name) const {
     return found == controls_.end() ? nullptr : *found;
 }
 
+void Form::unload() {
+    if (Unload)
+        Unload();
+}
+
 std::vector<Control*> Form::tabChain() const {
     std::vector<Control*> chain;
     std::copy_if(controls_.begin(), controls_.end(), std::back_inserter(chain),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controls.h"
+#include "menu.h"
 #include "platform/toolkit.h"
 
 #include <string>
@@ -8,8 +9,8 @@
 
 namespace pxw::ui {
 
-/// What a window model tells its view: caption, client size, font, and its controls in the
-/// order they were created.
+/// What a window model tells its view: caption, client size, font, its menus and its controls in
+/// the order they were created.
 class Form {
 public:
     Form(std::string name, std::string caption, int clientWidthTwips, int clientHeightTwips,
@@ -27,12 +28,19 @@ public:
     Control* control(const std::string& name) const;
     /// The controls that take the focus, in keyboard order.
     std::vector<Control*> tabChain() const;
+    /// The menu bar's menus, left to right; none for a window without a menu bar.
+    const std::vector<Menu*>& menus() const { return menus_; }
+
+    /// The user closes the window.
+    void unload();
+    Reaction Unload;
 
 protected:
     template <typename T> T& add(T& control) {
         controls_.push_back(&control);
         return control;
     }
+    void addMenu(Menu& menu) { menus_.push_back(&menu); }
 
 private:
     std::string name_;
@@ -41,9 +49,10 @@ private:
     int clientHeight_;
     Font font_;
     std::vector<Control*> controls_;
+    std::vector<Menu*> menus_;
 };
 
-/// A window's handle towards the platform is its model, as a Form.
+/// A window's handle towards the platform is its form.
 inline platform::WindowHandle handleOf(const Form& form) {
     return &form;
 }

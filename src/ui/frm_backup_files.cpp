@@ -53,6 +53,7 @@ frmBackupFiles::frmBackupFiles()
     , mnuBr3("mnuBr3", "-", true)
     , mnuHelp_About("mnuHelp_About", "&About Pixelwain")
     , mnuHelp { "mnuHelp", "&Help", { &mnuHelpfile, &mnuBr3, &mnuHelp_About } } {
+    addMenu(mnuHelp);
     add(FBrowse)
         .withCaption("&Select images...")
         .withToolTip("Select images for batch processing.")
@@ -149,10 +150,8 @@ frmBackupFiles::frmBackupFiles()
     SaveDialog.Filter = "*.exe";
     SaveDialog.CancelError = true;
 
-    Command4.Click = [this] {
-        if (Unload)
-            Unload();
-    };
+    // The Exit button does what the close box does.
+    Command4.Click = [this] { unload(); };
 }
 
 void frmBackupFiles::Form_Load() {

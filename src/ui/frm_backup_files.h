@@ -2,7 +2,6 @@
 
 #include "controls.h"
 #include "form.h"
-#include "menu.h"
 #include "platform/file_dialog.h"
 
 #include <string>
@@ -20,8 +19,6 @@ public:
 
     /// The load reaction: checks Check1, which builds the first naming template.
     void Form_Load();
-    /// Exit button and close box alike.
-    Reaction Unload;
 
     /// The text before the last backslash of `path`, or the whole path when it holds none.
     static std::string GetFolder(const std::string& path);

@@ -4,7 +4,6 @@
 #include "progress_window.h"
 
 #include <QAccessible>
-#include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -81,11 +80,3 @@ TEST(ProgressWindow, ClockText) {
 
 } // namespace
 } // namespace pxw::lumaprogress
-
-int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

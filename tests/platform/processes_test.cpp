@@ -386,9 +386,8 @@ TEST_F(ProcessesTest, ShellOpenHandsPathsAndAddressesToXdgOpen) {
         { "pxwreadme.chm", R"(C:\windows\lumaforge)",
             (prefix.driveC() / "windows" / "lumaforge" / "pxwreadme.chm").string() },
     };
-    const int owner = 0;
     for (const Row& row : rows) {
-        EXPECT_TRUE(processes.shellOpen(&owner, "Open", row.target, "", row.folder, 1))
+        EXPECT_TRUE(processes.shellOpen(nullptr, "Open", row.target, "", row.folder, 1))
             << row.target;
         const ChildReport report = awaitReport();
         EXPECT_EQ(report.argv0, "xdg-open") << row.target;

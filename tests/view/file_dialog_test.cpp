@@ -1,6 +1,6 @@
 #include "inputs/folder_picker.h"
 #include "inputs/image_list.h"
-#include "platform/qt/qt_file_dialog.h"
+#include "view/qt_file_dialog.h"
 #include "view_harness.h"
 
 #include <QDir>
@@ -11,9 +11,9 @@
 using namespace pxw;
 using platform::DialogResult;
 using platform::FileDialog;
-using platform::qt::answerOf;
-using platform::qt::nameFilterIndex;
-using platform::qt::nameFiltersOf;
+using view::answerOf;
+using view::nameFilterIndex;
+using view::nameFiltersOf;
 using viewtest::qtPath;
 using viewtest::ViewHarness;
 namespace flags = platform::dialog_flags;

@@ -1,5 +1,5 @@
-#include "platform/qt/form_view.h"
-#include "platform/qt/form_windows.h"
+#include "view/form_view.h"
+#include "view/form_windows.h"
 #include "view_harness.h"
 
 #include <QAccessible>
@@ -21,8 +21,8 @@
 #include <gtest/gtest.h>
 
 using namespace pxw;
-using platform::qt::FormDialog;
-using platform::qt::FormView;
+using view::FormDialog;
+using view::FormView;
 using viewtest::qtPath;
 using viewtest::ViewHarness;
 
@@ -42,7 +42,7 @@ QStringList rowsOf(const QListWidget& list) {
     return rows;
 }
 
-void showActive(platform::qt::MainWindow& window) {
+void showActive(view::MainWindow& window) {
     window.present();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
 }
@@ -148,7 +148,7 @@ TEST(FormView, ShowsCaptionsWithAccessKeys) {
     EXPECT_EQ(h.widget<QGroupBox>("Frame1")->title(), "   Image Setting     ");
     EXPECT_EQ(h.widget<QLineEdit>("iconlist")->text(), "c:\\windows\\forpxw\\pxwicon.ico");
     EXPECT_EQ(h.widget<QLineEdit>("txtWidth")->text(), "300");
-    EXPECT_EQ(platform::qt::withoutAccessKeyMarks("Fish && &Chips"), "Fish & Chips");
+    EXPECT_EQ(view::withoutAccessKeyMarks("Fish && &Chips"), "Fish & Chips");
 
     QAccessibleInterface* button
         = QAccessible::queryAccessibleInterface(h.widget<QPushButton>("FBrowse"));

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_toolkit.h"
+#include "view/qt_toolkit.h"
 #include "view_harness.h"
 
 #include <QApplication>
@@ -13,7 +13,7 @@
 
 using namespace pxw;
 using platform::MessageIcon;
-using platform::qt::QtToolkit;
+using view::QtToolkit;
 using viewtest::ViewHarness;
 
 namespace {

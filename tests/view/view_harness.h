@@ -1,12 +1,12 @@
 #pragma once
 
 #include "inputs/input_commands.h"
-#include "platform/qt/qt_file_dialog.h"
-#include "platform/qt/qt_toolkit.h"
 #include "platform/services.h"
 #include "platform/windows_path.h"
 #include "ui/frm_backup_files.h"
 #include "ui/help_commands.h"
+#include "view/qt_file_dialog.h"
+#include "view/qt_toolkit.h"
 
 #include <QMessageBox>
 #include <QString>
@@ -94,8 +94,8 @@ struct ViewHarness {
     }
 
     TempDrives temp;
-    platform::qt::QtToolkit toolkit;
-    platform::qt::QtFileDialogService dialogs;
+    view::QtToolkit toolkit;
+    view::QtFileDialogService dialogs;
     RefusingFileSystem files;
     RecordingProcesses processes;
     NoZip zip;
@@ -104,7 +104,7 @@ struct ViewHarness {
     inputs::InputCommands inputs;
     ui::HelpCommands help;
     int unloads = 0;
-    platform::qt::MainWindow* window = nullptr;
+    view::MainWindow* window = nullptr;
 };
 
 /// What a message box showed.

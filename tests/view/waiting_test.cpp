@@ -6,9 +6,9 @@
 #include "fakes.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_processes.h"
-#include "platform/qt/qt_file_dialog.h"
-#include "platform/qt/qt_toolkit.h"
 #include "temp_prefix.h"
+#include "view/qt_file_dialog.h"
+#include "view/qt_toolkit.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -25,7 +25,7 @@ using namespace pxw;
 
 namespace {
 
-class CountingToolkit : public platform::qt::QtToolkit {
+class CountingToolkit : public view::QtToolkit {
 public:
     using QtToolkit::QtToolkit;
     void beep() override { ++beeps; }
@@ -48,7 +48,7 @@ TEST(WaitingForTheTool, WindowStaysResponsiveAndASecondJobIsRefused) {
 
     const platform::DriveMap drives = prefix.drives();
     CountingToolkit toolkit(drives);
-    platform::qt::QtFileDialogService dialogs(toolkit.windows(), drives);
+    view::QtFileDialogService dialogs(toolkit.windows(), drives);
     int dialogsShown = 0;
     dialogs.setRunner([&](QFileDialog&) -> std::optional<QStringList> {
         ++dialogsShown;
@@ -61,7 +61,7 @@ TEST(WaitingForTheTool, WindowStaysResponsiveAndASecondJobIsRefused) {
     platform::Services services { toolkit, dialogs, files, processes, zip };
     app::Program program(services);
     program.load();
-    platform::qt::MainWindow& window = toolkit.createMainWindow(program.form);
+    view::MainWindow& window = toolkit.createMainWindow(program.form);
     window.present();
     program.form.FileList.AddItem("D:\\a.jpg");
 

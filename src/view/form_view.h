@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-namespace pxw::platform::qt {
+namespace pxw::view {
 
 /// The host face and size for a font the window names: Arial is drawn with Liberation Sans,
 /// Palatino Linotype with P052.
@@ -24,7 +24,7 @@ QString withoutAccessKeyMarks(const std::string& caption);
 class FormView : public QWidget {
 public:
     /// `drives` turns the host paths of files dropped onto a list box into Windows-style paths.
-    FormView(const ui::Form& form, const DriveMap& drives, QWidget* parent = nullptr);
+    FormView(const ui::Form& form, const platform::DriveMap& drives, QWidget* parent = nullptr);
     ~FormView() override;
 
     const ui::Form& form() const { return form_; }
@@ -39,8 +39,8 @@ private:
     QWidget* createWidget(ui::Control& control, QWidget* parent);
 
     const ui::Form& form_;
-    DriveMap drives_;
+    platform::DriveMap drives_;
     std::map<const ui::Control*, QWidget*> widgets_;
 };
 
-} // namespace pxw::platform::qt
+} // namespace pxw::view

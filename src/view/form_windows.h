@@ -3,23 +3,22 @@
 #include "form_view.h"
 #include "platform/windows_path.h"
 #include "ui/form.h"
-#include "ui/frm_backup_files.h"
 
 #include <QDialog>
 #include <QIcon>
 #include <QMainWindow>
 
-namespace pxw::platform::qt {
+namespace pxw::view {
 
 /// The program's icon, shared by all its windows; a null icon when the build carries none.
 QIcon programIcon();
 
-/// The main window: the model's caption, a menu bar over a fixed client area, a minimize and a
-/// close box but no maximize box. Closing it runs the form's Unload reaction and is never
+/// The main window: the form's caption, its menus on a menu bar over a fixed client area, a
+/// minimize and a close box but no maximize box. Closing it unloads the form and is never
 /// refused.
 class MainWindow : public QMainWindow {
 public:
-    MainWindow(ui::frmBackupFiles& form, const DriveMap& drives);
+    MainWindow(ui::Form& form, const platform::DriveMap& drives);
 
     FormView& view() const { return *view_; }
     /// Shows the window centred on its screen, the keyboard focus on the first control.
@@ -29,7 +28,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    ui::frmBackupFiles& form_;
+    ui::Form& form_;
     FormView* view_;
 };
 
@@ -37,7 +36,7 @@ private:
 /// modal while shown.
 class FormDialog : public QDialog {
 public:
-    FormDialog(const ui::Form& form, const DriveMap& drives, QWidget* parent = nullptr);
+    FormDialog(const ui::Form& form, const platform::DriveMap& drives, QWidget* parent = nullptr);
 
     FormView& view() const { return *view_; }
 
@@ -48,4 +47,4 @@ private:
     FormView* view_;
 };
 
-} // namespace pxw::platform::qt
+} // namespace pxw::view

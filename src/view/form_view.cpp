@@ -23,7 +23,7 @@
 #include <map>
 #include <vector>
 
-namespace pxw::platform::qt {
+namespace pxw::view {
 
 namespace {
 
@@ -167,7 +167,7 @@ private:
 
 class ListWidget final : public QListWidget {
 public:
-    ListWidget(ui::ListBox& model, const DriveMap& drives, QWidget* parent)
+    ListWidget(ui::ListBox& model, const platform::DriveMap& drives, QWidget* parent)
         : QListWidget(parent)
         , model_(model)
         , drives_(drives) {
@@ -259,7 +259,7 @@ private:
     }
 
     ui::ListBox& model_;
-    DriveMap drives_;
+    platform::DriveMap drives_;
 };
 
 class LabelWidget final : public QLabel {
@@ -372,7 +372,7 @@ QString withoutAccessKeyMarks(const std::string& caption) {
     return toQString(shown);
 }
 
-FormView::FormView(const ui::Form& form, const DriveMap& drives, QWidget* parent)
+FormView::FormView(const ui::Form& form, const platform::DriveMap& drives, QWidget* parent)
     : QWidget(parent)
     , form_(form)
     , drives_(drives) {
@@ -439,4 +439,4 @@ QWidget* FormView::createWidget(ui::Control& control, QWidget* parent) {
     return nullptr;
 }
 
-} // namespace pxw::platform::qt
+} // namespace pxw::view

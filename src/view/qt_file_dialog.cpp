@@ -9,7 +9,7 @@
 
 namespace fs = std::filesystem;
 
-namespace pxw::platform::qt {
+namespace pxw::view {
 
 namespace {
 
@@ -34,7 +34,7 @@ std::vector<std::string> split(const std::string& text, char separator) {
 }
 
 std::optional<QString> existingHostFolder(
-    const std::string& windowsFolder, const DriveMap& drives) {
+    const std::string& windowsFolder, const platform::DriveMap& drives) {
     if (windowsFolder.empty())
         return std::nullopt;
     std::optional<fs::path> host = drives.toHost(windowsFolder);
@@ -45,9 +45,9 @@ std::optional<QString> existingHostFolder(
 }
 
 QFileDialog::FileMode openModeFor(long flags) {
-    if (flags & dialog_flags::AllowMultiSelect)
+    if (flags & platform::dialog_flags::AllowMultiSelect)
         return QFileDialog::ExistingFiles;
-    if (flags & dialog_flags::FileMustExist)
+    if (flags & platform::dialog_flags::FileMustExist)
         return QFileDialog::ExistingFile;
     return QFileDialog::AnyFile;
 }
@@ -93,7 +93,7 @@ int nameFilterIndex(const QStringList& filters, const QString& selected) {
     return -1;
 }
 
-std::string answerOf(const QStringList& chosenFiles, const DriveMap& drives) {
+std::string answerOf(const QStringList& chosenFiles, const platform::DriveMap& drives) {
     if (chosenFiles.isEmpty())
         return {};
     if (chosenFiles.size() == 1)
@@ -106,51 +106,53 @@ std::string answerOf(const QStringList& chosenFiles, const DriveMap& drives) {
     return answer;
 }
 
-QtFileDialogService::QtFileDialogService(const WindowRegistry& windows, DriveMap drives)
+QtFileDialogService::QtFileDialogService(const WindowRegistry& windows, platform::DriveMap drives)
     : windows_(windows)
     , drives_(std::move(drives))
     , runner_(runModally) {
 }
 
-DialogResult QtFileDialogService::showOpen(FileDialog& dialog, WindowHandle owner) {
+platform::DialogResult QtFileDialogService::showOpen(
+    platform::FileDialog& dialog, platform::WindowHandle owner) {
     return show(dialog, owner, QFileDialog::AcceptOpen);
 }
 
-DialogResult QtFileDialogService::showSave(FileDialog& dialog, WindowHandle owner) {
+platform::DialogResult QtFileDialogService::showSave(
+    platform::FileDialog& dialog, platform::WindowHandle owner) {
     return show(dialog, owner, QFileDialog::AcceptSave);
 }
 
-DialogResult QtFileDialogService::show(
-    FileDialog& dialog, WindowHandle owner, QFileDialog::AcceptMode mode) {
+platform::DialogResult QtFileDialogService::show(
+    platform::FileDialog& dialog, platform::WindowHandle owner, QFileDialog::AcceptMode mode) {
     QFileDialog shown(windows_.viewOf(owner));
     setUp(shown, dialog, mode);
     const std::optional<QStringList> chosen = runner_(shown);
     if (!chosen || chosen->isEmpty())
-        return DialogResult::Cancelled;
+        return platform::DialogResult::Cancelled;
 
     std::string answer = answerOf(*chosen, drives_);
     // The caller's buffer holds MaxFileSize characters (UTF-16 code units), the terminating NUL
     // included (two of them after a list of several files).
     const std::size_t terminators = chosen->size() > 1 ? 2 : 1;
-    if (utf16Length(answer) + terminators
+    if (platform::utf16Length(answer) + terminators
         > static_cast<std::size_t>(std::max(dialog.MaxFileSize, 0)))
-        return DialogResult::Failed;
+        return platform::DialogResult::Failed;
     dialog.FileName = std::move(answer);
     const int filter = nameFilterIndex(shown.nameFilters(), shown.selectedNameFilter());
     if (filter >= 0)
         dialog.FilterIndex = filter + 1;
-    return DialogResult::Confirmed;
+    return platform::DialogResult::Confirmed;
 }
 
 void QtFileDialogService::setUp(
-    QFileDialog& shown, const FileDialog& dialog, QFileDialog::AcceptMode mode) const {
+    QFileDialog& shown, const platform::FileDialog& dialog, QFileDialog::AcceptMode mode) const {
     const bool save = mode == QFileDialog::AcceptSave;
     shown.setOption(QFileDialog::DontUseNativeDialog, true);
     // The filter list shows the descriptions only, as they are written.
     shown.setOption(QFileDialog::HideNameFilterDetails, true);
     shown.setAcceptMode(mode);
     shown.setFileMode(save ? QFileDialog::AnyFile : openModeFor(dialog.Flags));
-    if (save && !(dialog.Flags & dialog_flags::OverwritePrompt))
+    if (save && !(dialog.Flags & platform::dialog_flags::OverwritePrompt))
         shown.setOption(QFileDialog::DontConfirmOverwrite, true);
     shown.setWindowTitle(!dialog.DialogTitle.empty() ? QString::fromStdString(dialog.DialogTitle)
             : save                                   ? QStringLiteral("Save As")
@@ -189,4 +191,4 @@ void QtFileDialogService::setUp(
         shown.selectFile(QString::fromStdString(name));
 }
 
-} // namespace pxw::platform::qt
+} // namespace pxw::view

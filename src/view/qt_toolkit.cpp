@@ -8,23 +8,23 @@
 #include <iostream>
 #include <unistd.h>
 
-namespace pxw::platform::qt {
+namespace pxw::view {
 
 namespace {
-QMessageBox::Icon boxIcon(MessageIcon icon) {
+QMessageBox::Icon boxIcon(platform::MessageIcon icon) {
     switch (icon) {
-    case MessageIcon::Exclamation:
+    case platform::MessageIcon::Exclamation:
         return QMessageBox::Warning;
-    case MessageIcon::Information:
+    case platform::MessageIcon::Information:
         return QMessageBox::Information;
-    case MessageIcon::None:
+    case platform::MessageIcon::None:
         break;
     }
     return QMessageBox::NoIcon;
 }
 } // namespace
 
-QtToolkit::QtToolkit(DriveMap drives)
+QtToolkit::QtToolkit(platform::DriveMap drives)
     : drives_(std::move(drives)) {
 }
 
@@ -34,7 +34,7 @@ QtToolkit::~QtToolkit() {
         delete view->data();
 }
 
-MainWindow& QtToolkit::createMainWindow(ui::frmBackupFiles& form) {
+MainWindow& QtToolkit::createMainWindow(ui::Form& form) {
     auto* window = new MainWindow(form, drives_);
     windows_.add(ui::handleOf(form), window);
     ownedViews_.emplace_back(window);
@@ -47,7 +47,8 @@ FormDialog* QtToolkit::dialogOf(const ui::Form& form) const {
     return found == dialogs_.end() ? nullptr : found->second.data();
 }
 
-void QtToolkit::messageBox(const std::string& prompt, MessageIcon icon, const std::string& title) {
+void QtToolkit::messageBox(
+    const std::string& prompt, platform::MessageIcon icon, const std::string& title) {
     QMessageBox box(boxIcon(icon), QString::fromStdString(title), QString::fromStdString(prompt),
         QMessageBox::Ok, mainWindow_.data());
     box.setTextFormat(Qt::PlainText);
@@ -70,12 +71,11 @@ void QtToolkit::processPendingEvents(int wakeFd) {
     wakeNotifier_->setEnabled(false);
 }
 
-void QtToolkit::showModal(WindowHandle window, WindowHandle owner) {
-    const auto* form = static_cast<const ui::Form*>(window);
-    FormDialog* dialog = dialogOf(*form);
+void QtToolkit::showModal(platform::WindowHandle window, platform::WindowHandle owner) {
+    FormDialog* dialog = dialogOf(*window);
     if (dialog == nullptr) {
-        dialog = new FormDialog(*form, drives_, windows_.viewOf(owner));
-        dialogs_[form] = dialog;
+        dialog = new FormDialog(*window, drives_, windows_.viewOf(owner));
+        dialogs_[window] = dialog;
         windows_.add(window, dialog);
         ownedViews_.emplace_back(dialog);
     }
@@ -95,4 +95,4 @@ void QtToolkit::endProgram() {
     _exit(0);
 }
 
-} // namespace pxw::platform::qt
+} // namespace pxw::view

@@ -4,7 +4,6 @@
 #include "platform/toolkit.h"
 #include "platform/windows_path.h"
 #include "ui/form.h"
-#include "ui/frm_backup_files.h"
 #include "window_registry.h"
 
 #include <QPointer>
@@ -13,33 +12,34 @@
 #include <memory>
 #include <vector>
 
-namespace pxw::platform::qt {
+namespace pxw::view {
 
 /// The window toolkit on Qt Widgets. Window handles are the model's forms (ui::handleOf); the
 /// toolkit builds and keeps their views. Needs a QApplication.
-class QtToolkit : public Toolkit {
+class QtToolkit : public platform::Toolkit {
 public:
-    explicit QtToolkit(DriveMap drives);
+    explicit QtToolkit(platform::DriveMap drives);
     ~QtToolkit() override;
     QtToolkit(const QtToolkit&) = delete;
     QtToolkit& operator=(const QtToolkit&) = delete;
 
     /// Builds the view of the main window, registered under its form. Message boxes are
     /// shown over it.
-    MainWindow& createMainWindow(ui::frmBackupFiles& form);
+    MainWindow& createMainWindow(ui::Form& form);
     const WindowRegistry& windows() const { return windows_; }
     /// The view showModal built for `form`, or nullptr before its first showing.
     FormDialog* dialogOf(const ui::Form& form) const;
 
-    void messageBox(const std::string& prompt, MessageIcon icon, const std::string& title) override;
+    void messageBox(
+        const std::string& prompt, platform::MessageIcon icon, const std::string& title) override;
     void processPendingEvents(int wakeFd) override;
     /// `window` and `owner` are forms (ui::handleOf); the window's view is built once.
-    void showModal(WindowHandle window, WindowHandle owner) override;
+    void showModal(platform::WindowHandle window, platform::WindowHandle owner) override;
     void beep() override;
     [[noreturn]] void endProgram() override;
 
 private:
-    DriveMap drives_;
+    platform::DriveMap drives_;
     WindowRegistry windows_;
     QPointer<MainWindow> mainWindow_;
     std::map<const ui::Form*, QPointer<FormDialog>> dialogs_;
@@ -47,4 +47,4 @@ private:
     std::unique_ptr<QSocketNotifier> wakeNotifier_;
 };
 
-} // namespace pxw::platform::qt
+} // namespace pxw::view

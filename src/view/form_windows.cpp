@@ -11,7 +11,7 @@
 #include "pxw_assets.h"
 #endif
 
-namespace pxw::platform::qt {
+namespace pxw::view {
 
 namespace {
 const QString IconResource = QStringLiteral(":/icons/pixelwain.png");
@@ -24,7 +24,7 @@ QIcon programIcon() {
     return QFile::exists(IconResource) ? QIcon(IconResource) : QIcon();
 }
 
-MainWindow::MainWindow(ui::frmBackupFiles& form, const DriveMap& drives)
+MainWindow::MainWindow(ui::Form& form, const platform::DriveMap& drives)
     : QMainWindow(nullptr,
         Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
             | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
@@ -36,17 +36,18 @@ MainWindow::MainWindow(ui::frmBackupFiles& form, const DriveMap& drives)
     setWindowIcon(programIcon());
     setCentralWidget(view_);
 
-    const ui::Menu& menu = form.mnuHelp;
-    QMenu* menuWidget = menuBar()->addMenu(QString::fromStdString(menu.caption));
-    menuWidget->setObjectName(QString::fromStdString(menu.name));
-    for (ui::MenuItem* item : menu.items) {
-        if (item->isSeparator()) {
-            menuWidget->addSeparator();
-            continue;
+    for (const ui::Menu* menu : form.menus()) {
+        QMenu* menuWidget = menuBar()->addMenu(QString::fromStdString(menu->caption));
+        menuWidget->setObjectName(QString::fromStdString(menu->name));
+        for (ui::MenuItem* item : menu->items) {
+            if (item->isSeparator()) {
+                menuWidget->addSeparator();
+                continue;
+            }
+            QAction* action = menuWidget->addAction(QString::fromStdString(item->caption()));
+            action->setObjectName(QString::fromStdString(item->name()));
+            connect(action, &QAction::triggered, this, [item] { item->click(); });
         }
-        QAction* action = menuWidget->addAction(QString::fromStdString(item->caption()));
-        action->setObjectName(QString::fromStdString(item->name()));
-        connect(action, &QAction::triggered, this, [item] { item->click(); });
     }
     setFixedSize(sizeHint());
 }
@@ -63,11 +64,10 @@ void MainWindow::present() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
-    if (form_.Unload)
-        form_.Unload();
+    form_.unload();
 }
 
-FormDialog::FormDialog(const ui::Form& form, const DriveMap& drives, QWidget* parent)
+FormDialog::FormDialog(const ui::Form& form, const platform::DriveMap& drives, QWidget* parent)
     : QDialog(parent,
         Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
             | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
@@ -88,4 +88,4 @@ void FormDialog::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-} // namespace pxw::platform::qt
+} // namespace pxw::view
