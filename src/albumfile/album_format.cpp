@@ -1,6 +1,7 @@
 #include "albumfile/album_format.h"
 
-#include "albumfile/file_util.h"
+#include "base/files.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <charconv>
@@ -60,8 +61,8 @@ std::optional<ArchiveEnd> findArchiveEnd(int fd, std::uint64_t fileSize, std::st
     std::uint64_t tailSize = std::min<std::uint64_t>(fileSize, endRecordSize + maxCommentSize);
     std::uint64_t tailStart = fileSize - tailSize;
     std::vector<unsigned char> tail(static_cast<std::size_t>(tailSize));
-    if (!readFully(fd, tail.data(), tail.size(), tailStart))
-        return fail("cannot read the end of the file: " + errorText(errno));
+    if (!base::readFully(fd, tail.data(), tail.size(), tailStart))
+        return fail("cannot read the end of the file: " + base::errorText(errno));
 
     // Scanning from the end finds the record nearest the end first; a signature that merely
     // occurs inside the comment or the last entry's data fails the checks and is passed over.

@@ -1,9 +1,10 @@
 #include "albumfile/album_reader.h"
 
+#include "base/files.h"
+#include "base/text.h"
+
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
-#include <random>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,13 +14,19 @@ namespace fs = std::filesystem;
 
 namespace pxw::zip {
 
+using base::errorText;
+using base::quotedPath;
+using base::readFully;
+using base::UniqueFd;
+using base::writeFully;
+
 namespace {
 
 constexpr std::size_t maxNameLength = 255;
 constexpr std::size_t chunkSize = std::size_t { 64 } << 10;
 
 std::string entryLabel(const std::string& name) {
-    return "the entry \"" + name + "\"";
+    return "the entry " + base::inQuotes(name);
 }
 
 // A temporary folder that removes itself and the files in it unless emptied and kept.
@@ -31,23 +38,21 @@ public:
     ~ScratchFolder() { removeAll(); }
 
     Status create(int parentFd, const fs::path& parentPath) {
-        std::random_device random;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            char name[32];
-            std::snprintf(name, sizeof name, ".pxwalbum-%08x", static_cast<unsigned>(random()));
-            if (::mkdirat(parentFd, name, 0700) == 0) {
-                int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-                if (fd < 0) {
-                    ::unlinkat(parentFd, name, AT_REMOVEDIR);
-                    break;
-                }
+        std::optional<std::string> name
+            = base::createUnderTemporaryName("pxwalbum", [&](const std::string& candidate) {
+                  return ::mkdirat(parentFd, candidate.c_str(), 0700) == 0;
+              });
+        if (name) {
+            fd_ = UniqueFd(
+                ::openat(parentFd, name->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (fd_) {
                 parentFd_ = parentFd;
-                name_ = name;
-                fd_ = UniqueFd(fd);
+                name_ = *name;
                 return Status::success();
             }
-            if (errno != EEXIST)
-                break;
+            const int failure = errno;
+            ::unlinkat(parentFd, name->c_str(), AT_REMOVEDIR);
+            errno = failure;
         }
         return Status::failure(
             "cannot create a folder in " + quotedPath(parentPath) + ": " + errorText(errno));
@@ -301,29 +306,11 @@ Status AlbumReader::writeIcon(const fs::path& file) const {
     std::string bytes;
     if (Status read = readIcon(bytes); !read)
         return read;
-    fs::path temporary = file;
-    temporary += ".part";
-    UniqueFd out(
-        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
-    if (!out)
+    base::TemporaryFile out;
+    if (!out.create(file.parent_path(), "pxwalbum-icon", 0644)
+        || !writeFully(out.fd(), bytes.data(), bytes.size(), 0) || !out.renameTo(file))
         return Status::failure(
             "cannot write the icon to " + quotedPath(file) + ": " + errorText(errno));
-    bool written = writeFully(out.get(), bytes.data(), bytes.size(), 0);
-    int code = errno;
-    if (written && !out.close()) {
-        written = false;
-        code = errno;
-    }
-    if (written && ::rename(temporary.c_str(), file.c_str()) != 0) {
-        written = false;
-        code = errno;
-    }
-    if (!written) {
-        out.reset();
-        ::unlink(temporary.c_str());
-        return Status::failure(
-            "cannot write the icon to " + quotedPath(file) + ": " + errorText(code));
-    }
     return Status::success();
 }
 
@@ -340,22 +327,6 @@ bool nameTaken(int folderFd, const std::string& name) {
     struct stat existing { };
     return ::fstatat(folderFd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0
         || errno != ENOENT;
-}
-
-// Moves a finished file into place; without `replace`, a file that took the name meanwhile
-// stays as it is.
-bool moveInto(int fromFd, const std::string& from, int toFd, const std::string& to, bool replace) {
-    if (replace)
-        return ::renameat(fromFd, from.c_str(), toFd, to.c_str()) == 0;
-    if (::renameat2(fromFd, from.c_str(), toFd, to.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS)
-        return false;
-    // File systems without RENAME_NOREPLACE: a hard link fails on an existing name just as well.
-    if (::linkat(fromFd, from.c_str(), toFd, to.c_str(), 0) != 0)
-        return false;
-    ::unlinkat(fromFd, from.c_str(), 0);
-    return true;
 }
 
 } // namespace
@@ -455,8 +426,9 @@ ExtractReport AlbumReader::extractAll(const fs::path& folder, const ClashQuestio
         for (const Placement& placement : placements) {
             if (!report.status)
                 break;
-            if (!moveInto(scratch.fd(), entries_[placement.entry].name, folderFd.get(),
-                    placement.target, placement.replaces))
+            // Without `replaces`, a file that took the name meanwhile stays as it is.
+            if (!base::moveIntoPlace(scratch.fd(), entries_[placement.entry].name.c_str(),
+                    folderFd.get(), placement.target.c_str(), placement.replaces))
                 report.status = Status::failure("cannot move "
                     + quotedPath(folder / placement.target) + " into place: " + errorText(errno));
             else {

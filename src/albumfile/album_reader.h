@@ -1,7 +1,7 @@
 #pragma once
 
 #include "albumfile/album_format.h"
-#include "albumfile/file_util.h"
+#include "base/unique_fd.h"
 #include "platform/status.h"
 
 #include <cstddef>
@@ -92,7 +92,7 @@ private:
 
     AlbumLimits limits_;
     std::filesystem::path path_;
-    UniqueFd fd_;
+    base::UniqueFd fd_;
     IconPlace icon_;
     std::vector<AlbumEntry> entries_;
 };

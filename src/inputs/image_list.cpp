@@ -1,7 +1,9 @@
 #include "image_list.h"
 
+#include "base/text.h"
+
 #include <algorithm>
-#include <cctype>
+#include <cstring>
 
 namespace pxw::inputs {
 
@@ -39,12 +41,8 @@ std::vector<std::string> pathsFromDialogAnswer(const std::string& fileName) {
 bool isListedImageType(const std::string& path) {
     static const char* const extensions[]
         = { ".jpg", ".gif", ".tif", ".tiff", ".png", ".psd", ".bmp", ".pcd", ".jp2", ".mac" };
-    std::string lower = path;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return std::any_of(std::begin(extensions), std::end(extensions), [&](const char* extension) {
-        std::string_view ext(extension);
-        return lower.size() > ext.size() && lower.ends_with(ext);
+        return path.size() > std::strlen(extension) && base::endsWithIgnoringCase(path, extension);
     });
 }
 

@@ -1,5 +1,7 @@
 #include "prefix_setup.h"
 
+#include "base/text.h"
+
 #include <algorithm>
 #include <array>
 #include <map>
@@ -71,8 +73,8 @@ Status setUpPrefix(HostFileSystem& files, const fs::path& prefix, const Installa
     };
 
     const auto fail = [&] {
-        std::string message = "Pixelwain could not fully set up its folder \"" + prefix.string()
-            + "\", so some commands may fail:";
+        std::string message = "Pixelwain could not fully set up its folder "
+            + base::quotedPath(prefix) + ", so some commands may fail:";
         for (const std::string& problem : problems)
             message += "\n- " + problem;
         return Status::failure(message);
@@ -107,7 +109,7 @@ Status setUpPrefix(HostFileSystem& files, const fs::path& prefix, const Installa
         const bool installedFileMissing
             = fs::path(target).is_absolute() && files.kindOf(target) == Kind::missing;
         if (installedFileMissing)
-            problems.push_back("the installed file \"" + target + "\" is missing");
+            problems.push_back("the installed file " + base::inQuotes(target) + " is missing");
         if (!installedFileMissing && note(files.makeFolders(at.parent_path()))
             && note(files.placeLink(target, at)))
             nowMade.emplace(entry, target);

@@ -1,5 +1,6 @@
 #include "windows_path.h"
 
+#include "base/text.h"
 #include "names.h"
 
 #include <algorithm>
@@ -12,17 +13,15 @@ namespace fs = std::filesystem;
 
 namespace pxw::platform {
 
-namespace {
+using base::isPathSeparator;
 
-bool isSeparator(char c) {
-    return c == '\\' || c == '/';
-}
+namespace {
 
 std::vector<std::string> splitComponents(std::string_view path) {
     std::vector<std::string> parts;
     std::string current;
     for (char c : path) {
-        if (isSeparator(c)) {
+        if (isPathSeparator(c)) {
             if (!current.empty())
                 parts.push_back(std::move(current));
             current.clear();
@@ -111,20 +110,21 @@ std::optional<fs::path> DriveMap::toHost(std::string_view windowsPath, std::stri
     };
     if (windowsPath.empty())
         return fail("empty path");
-    if (windowsPath.size() >= 2 && isSeparator(windowsPath[0]) && isSeparator(windowsPath[1]))
-        return fail("network path \"" + std::string(windowsPath) + "\" is not supported");
+    if (windowsPath.size() >= 2 && isPathSeparator(windowsPath[0])
+        && isPathSeparator(windowsPath[1]))
+        return fail("network path " + base::inQuotes(windowsPath) + " is not supported");
 
     if (windowsPath.size() >= 2 && windowsPath[1] == ':'
         && std::isalpha(static_cast<unsigned char>(windowsPath[0]))) {
         char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(windowsPath[0])));
         auto drive = drives_.find(letter);
         if (drive == drives_.end())
-            return fail("drive " + std::string(1, static_cast<char>(std::toupper(letter)))
-                + ": of \"" + std::string(windowsPath) + "\" is not mapped in "
+            return fail("drive " + std::string(1, static_cast<char>(std::toupper(letter))) + ": of "
+                + base::inQuotes(windowsPath) + " is not mapped in "
                 + (prefix_ / "dosdevices").string());
         return resolveUnder(drive->second, splitComponents(windowsPath.substr(2)));
     }
-    if (isSeparator(windowsPath[0])) {
+    if (isPathSeparator(windowsPath[0])) {
         // Rooted without a drive: the root of the current folder's drive, which on this host
         // is the host's own root.
         return resolveUnder(fs::path("/"), splitComponents(windowsPath));

@@ -1,15 +1,14 @@
 #include "zip/album_writer.h"
 
 #include "albumfile/album_format.h"
-#include "albumfile/file_util.h"
+#include "base/files.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <map>
 #include <memory>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
@@ -18,57 +17,23 @@ namespace fs = std::filesystem;
 
 namespace pxw::zip {
 
+using base::errorText;
+using base::quotedPath;
+using base::UniqueFd;
+
 namespace {
 
-// A new file under a random hidden name beside the album, removed unless kept.
-class TemporaryFile {
+// A libzip error record, released when it goes.
+class ZipError {
 public:
-    TemporaryFile() = default;
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile() {
-        fd_.reset();
-        if (!path_.empty())
-            ::unlink(path_.c_str());
-    }
-
-    Status create(const fs::path& destination) {
-        std::random_device random;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            char suffix[16];
-            std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(random()));
-            fs::path candidate = destination.parent_path()
-                / ("." + destination.filename().string() + suffix + ".part");
-            // 0755 before the umask: the album is a program.
-            int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0755);
-            if (fd >= 0) {
-                fd_ = UniqueFd(fd);
-                path_ = candidate;
-                return Status::success();
-            }
-            if (errno != EEXIST)
-                return Status::failure("cannot create a file in "
-                    + quotedPath(destination.parent_path()) + ": " + errorText(errno));
-        }
-        return Status::failure(
-            "cannot find a free temporary name in " + quotedPath(destination.parent_path()));
-    }
-
-    int fd() const { return fd_.get(); }
-
-    Status renameTo(const fs::path& destination) {
-        if (!fd_.close())
-            return Status::failure("cannot finish writing: " + errorText(errno));
-        if (::rename(path_.c_str(), destination.c_str()) != 0)
-            return Status::failure(
-                "cannot rename the finished album into place: " + errorText(errno));
-        path_.clear();
-        return Status::success();
-    }
+    ZipError() { zip_error_init(&error_); }
+    ~ZipError() { zip_error_fini(&error_); }
+    ZipError(const ZipError&) = delete;
+    ZipError& operator=(const ZipError&) = delete;
+    zip_error_t* get() { return &error_; }
 
 private:
-    UniqueFd fd_;
-    fs::path path_;
+    zip_error_t error_ {};
 };
 
 // Where libzip writes the archive: the album file after the program and the icon. The
@@ -80,10 +45,8 @@ public:
         : fd_(fd)
         , bufferStart_(archiveStart)
         , end_(archiveStart) {
-        zip_error_init(&error_);
         buffer_.reserve(bufferSize);
     }
-    ~AlbumSink() { zip_error_fini(&error_); }
 
     static zip_int64_t callback(
         void* self, void* data, zip_uint64_t length, zip_source_cmd_t command) {
@@ -98,7 +61,7 @@ private:
     std::uint64_t position() const { return bufferStart_ + buffer_.size(); }
 
     zip_int64_t fail(int zipError, int systemError, std::string why) {
-        zip_error_set(&error_, zipError, systemError);
+        zip_error_set(error_.get(), zipError, systemError);
         failure_ = std::move(why);
         return -1;
     }
@@ -106,7 +69,7 @@ private:
     bool flush() {
         if (buffer_.empty())
             return true;
-        if (!writeFully(fd_, buffer_.data(), buffer_.size(), bufferStart_))
+        if (!base::writeFully(fd_, buffer_.data(), buffer_.size(), bufferStart_))
             return false;
         bufferStart_ += buffer_.size();
         buffer_.clear();
@@ -119,10 +82,10 @@ private:
             return ZIP_SOURCE_SUPPORTS_WRITABLE;
         case ZIP_SOURCE_STAT:
             // A new archive: libzip takes a missing file as "create".
-            zip_error_set(&error_, ZIP_ER_READ, ENOENT);
+            zip_error_set(error_.get(), ZIP_ER_READ, ENOENT);
             return -1;
         case ZIP_SOURCE_ERROR:
-            return zip_error_to_data(&error_, data, length);
+            return zip_error_to_data(error_.get(), data, length);
         case ZIP_SOURCE_FREE:
         case ZIP_SOURCE_BEGIN_WRITE:
         case ZIP_SOURCE_ROLLBACK_WRITE:
@@ -140,7 +103,7 @@ private:
             if (!flush())
                 return fail(ZIP_ER_WRITE, errno, errorText(errno));
             zip_int64_t target
-                = zip_source_seek_compute_offset(bufferStart_, end_, data, length, &error_);
+                = zip_source_seek_compute_offset(bufferStart_, end_, data, length, error_.get());
             if (target < 0)
                 return -1;
             bufferStart_ = static_cast<std::uint64_t>(target);
@@ -155,7 +118,7 @@ private:
                 return fail(ZIP_ER_WRITE, errno, errorText(errno));
             return 0;
         default:
-            zip_error_set(&error_, ZIP_ER_OPNOTSUPP, 0);
+            zip_error_set(error_.get(), ZIP_ER_OPNOTSUPP, 0);
             return -1;
         }
     }
@@ -164,7 +127,7 @@ private:
     std::uint64_t bufferStart_;
     std::uint64_t end_;
     std::vector<char> buffer_;
-    zip_error_t error_ {};
+    ZipError error_;
     std::string failure_;
 };
 
@@ -174,10 +137,7 @@ class FileSource {
 public:
     FileSource(fs::path path, std::string* failure)
         : path_(std::move(path))
-        , failure_(failure) {
-        zip_error_init(&error_);
-    }
-    ~FileSource() { zip_error_fini(&error_); }
+        , failure_(failure) { }
 
     static zip_int64_t callback(
         void* self, void* data, zip_uint64_t length, zip_source_cmd_t command) {
@@ -192,7 +152,7 @@ public:
 private:
     zip_int64_t fail(int zipError) {
         int code = errno;
-        zip_error_set(&error_, zipError, code);
+        zip_error_set(error_.get(), zipError, code);
         *failure_ = "cannot read " + quotedPath(path_) + ": " + errorText(code);
         return -1;
     }
@@ -202,9 +162,9 @@ private:
         case ZIP_SOURCE_SUPPORTS:
             return ZIP_SOURCE_SUPPORTS_READABLE;
         case ZIP_SOURCE_ERROR:
-            return zip_error_to_data(&error_, data, length);
+            return zip_error_to_data(error_.get(), data, length);
         case ZIP_SOURCE_STAT: {
-            auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &error_);
+            auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, error_.get());
             if (!st)
                 return -1;
             struct stat info { };
@@ -236,7 +196,7 @@ private:
             fd_.reset();
             return 0;
         default:
-            zip_error_set(&error_, ZIP_ER_OPNOTSUPP, 0);
+            zip_error_set(error_.get(), ZIP_ER_OPNOTSUPP, 0);
             return -1;
         }
     }
@@ -244,7 +204,7 @@ private:
     fs::path path_;
     std::string* failure_;
     UniqueFd fd_;
-    zip_error_t error_ {};
+    ZipError error_;
 };
 
 struct ZipDiscard {
@@ -265,7 +225,7 @@ Status copyInto(int to, const fs::path& from, std::uint64_t at, std::uint64_t ma
     if (length > maxBytes)
         return Status::failure(std::string("the ") + what + " " + quotedPath(from)
             + " is too large (" + std::to_string(length) + " bytes)");
-    if (!copyBytes(source.get(), to, length, at))
+    if (!base::copyBytes(source.get(), to, length, at))
         return Status::failure(std::string("cannot copy the ") + what + " " + quotedPath(from)
             + ": " + errorText(errno));
     return Status::success();
@@ -286,22 +246,17 @@ Status writeArchive(const AlbumRecipe& recipe, int fd) {
     }
 
     AlbumSink sink(fd, icon.offset + icon.length);
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* sinkSource = zip_source_function_create(&AlbumSink::callback, &sink, &error);
+    ZipError error;
+    zip_source_t* sinkSource = zip_source_function_create(&AlbumSink::callback, &sink, error.get());
     std::unique_ptr<zip_t, ZipDiscard> archive;
     if (sinkSource) {
-        archive.reset(zip_open_from_source(sinkSource, ZIP_CREATE | ZIP_TRUNCATE, &error));
+        archive.reset(zip_open_from_source(sinkSource, ZIP_CREATE | ZIP_TRUNCATE, error.get()));
         if (!archive)
             zip_source_free(sinkSource);
     }
-    if (!archive) {
-        Status failed = Status::failure(
-            std::string("cannot start the archive: ") + zip_error_strerror(&error));
-        zip_error_fini(&error);
-        return failed;
-    }
-    zip_error_fini(&error);
+    if (!archive)
+        return Status::failure(
+            std::string("cannot start the archive: ") + zip_error_strerror(error.get()));
 
     std::string readFailure;
     for (const AlbumFile& file : recipe.files) {
@@ -387,13 +342,16 @@ Status writeAlbum(const AlbumRecipe& recipe, const fs::path& destination) {
         return Status::failure(
             "cannot write the album " + quotedPath(destination) + ": a folder of that name exists");
 
-    TemporaryFile album;
-    if (Status created = album.create(folder / destination.filename()); !created)
-        return failure(created.message());
+    base::TemporaryFile album;
+    // 0755 before the umask: the album is a program.
+    if (!album.create(folder, "pxw-album", 0755))
+        return failure("cannot create a file in " + quotedPath(folder) + ": " + errorText(errno));
     if (Status written = writeArchive(recipe, album.fd()); !written)
         return failure(written.message());
-    if (Status renamed = album.renameTo(destination); !renamed)
-        return failure(renamed.message());
+    if (!album.close())
+        return failure("cannot finish writing: " + errorText(errno));
+    if (!album.renameTo(destination))
+        return failure("cannot rename the finished album into place: " + errorText(errno));
     return Status::success();
 }
 

@@ -1,6 +1,6 @@
 #include "zip/album_zip_component.h"
 
-#include "albumfile/file_util.h"
+#include "base/text.h"
 
 #include <sys/stat.h>
 
@@ -32,7 +32,7 @@ std::optional<fs::path> AlbumZipComponent::hostPath(
     std::optional<fs::path> host = drives_.toHost(windowsPath, &why);
     if (!host)
         failure = Status::failure(
-            std::string("cannot use the ") + what + " \"" + windowsPath + "\": " + why);
+            std::string("cannot use the ") + what + " " + base::inQuotes(windowsPath) + ": " + why);
     return host;
 }
 
@@ -43,9 +43,11 @@ Status AlbumZipComponent::setIcon(const std::string& iconPath) {
         return failure;
     struct stat info { };
     if (::stat(icon->c_str(), &info) != 0)
-        return Status::failure("cannot use the icon \"" + iconPath + "\": " + errorText(errno));
+        return Status::failure(
+            "cannot use the icon " + base::inQuotes(iconPath) + ": " + base::errorText(errno));
     if (!S_ISREG(info.st_mode))
-        return Status::failure("cannot use the icon \"" + iconPath + "\": it is not a file");
+        return Status::failure(
+            "cannot use the icon " + base::inQuotes(iconPath) + ": it is not a file");
     recipe_.icon = std::move(icon);
     return Status::success();
 }
@@ -59,20 +61,22 @@ Status AlbumZipComponent::newArchive(const std::string&) {
 
 Status AlbumZipComponent::addFolder(const std::string& folder, int) {
     if (!archiveStarted_)
-        return Status::failure("cannot add the folder \"" + folder + "\": no archive was started");
+        return Status::failure(
+            "cannot add the folder " + base::inQuotes(folder) + ": no archive was started");
     Status failure = Status::success();
     std::optional<fs::path> host = hostPath(folder, "folder", failure);
     if (!host)
         return failure;
     if (Status added = collectFolderFiles(*host, recipe_.files); !added)
-        return Status::failure("cannot add the folder \"" + folder + "\": " + added.message());
+        return Status::failure(
+            "cannot add the folder " + base::inQuotes(folder) + ": " + added.message());
     return Status::success();
 }
 
 Status AlbumZipComponent::writeSelfExtractor(const std::string& exePath) {
     if (!archiveStarted_)
         return Status::failure(
-            "cannot write the album \"" + exePath + "\": no archive was started");
+            "cannot write the album " + base::inQuotes(exePath) + ": no archive was started");
     Status failure = Status::success();
     std::optional<fs::path> destination = hostPath(exePath, "album path", failure);
     if (!destination)

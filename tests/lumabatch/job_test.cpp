@@ -10,7 +10,7 @@ namespace fs = std::filesystem;
 namespace pxw::lumabatch {
 namespace {
 
-class Job : public testing::Test {
+class Job : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { test::startImageLibraries(); }
 

@@ -22,14 +22,14 @@ struct NameCase {
     const char* name;
 };
 
-class Naming : public testing::TestWithParam<NameCase> { };
+class Naming : public ::testing::TestWithParam<NameCase> { };
 
 TEST_P(Naming, GivesTheRunningName) {
     EXPECT_EQ(parsed(GetParam().pattern).nameFor(GetParam().index), GetParam().name);
 }
 
 INSTANTIATE_TEST_SUITE_P(Patterns, Naming,
-    testing::Values(NameCase { "[counter2;0].jpg", 0, "00.jpg" },
+    ::testing::Values(NameCase { "[counter2;0].jpg", 0, "00.jpg" },
         NameCase { "[counter2;0].jpg", 1, "01.jpg" }, NameCase { "[counter2;0].jpg", 99, "99.jpg" },
         // Counters grow wider instead of repeating.
         NameCase { "[counter2;0].jpg", 100, "100.jpg" },

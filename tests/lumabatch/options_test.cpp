@@ -73,7 +73,7 @@ struct BadLine {
     const char* mentions;
 };
 
-class BadCommandLine : public testing::TestWithParam<BadLine> { };
+class BadCommandLine : public ::testing::TestWithParam<BadLine> { };
 
 TEST_P(BadCommandLine, EndsWithOneLineAndStatusTwo) {
     Parsed parsed = parseLine(GetParam().line);
@@ -86,7 +86,7 @@ TEST_P(BadCommandLine, EndsWithOneLineAndStatusTwo) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, BadCommandLine,
-    testing::Values(BadLine { "s=/a d=/b -bogus", "\"-bogus\"" },
+    ::testing::Values(BadLine { "s=/a d=/b -bogus", "\"-bogus\"" },
         BadLine { "s=/a d=/b extra", "\"extra\"" }, BadLine { "s=/a d=/b -w0", "-w" },
         BadLine { "s=/a d=/b -w5001", "5001" }, BadLine { "s=/a d=/b -wabc", "abc" },
         BadLine { "s=/a d=/b -h12a", "12a" }, BadLine { R"(s=/a d=/b -w"")", "-w" },

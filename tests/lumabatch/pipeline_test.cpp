@@ -12,7 +12,7 @@ namespace {
 const std::vector<double> Orange { 200, 100, 50 };
 const std::vector<double> Blue { 30, 90, 200 };
 
-class Pipeline : public testing::Test {
+class Pipeline : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { test::startImageLibraries(); }
 
@@ -46,7 +46,7 @@ protected:
     std::string last_;
 };
 
-class EveryFormat : public Pipeline, public testing::WithParamInterface<const char*> { };
+class EveryFormat : public Pipeline, public ::testing::WithParamInterface<const char*> { };
 
 // Every format of the program's image list, and WebP and HEIF.
 TEST_P(EveryFormat, IsReadResizedAndColourKept) {
@@ -64,7 +64,7 @@ TEST_P(EveryFormat, IsReadResizedAndColourKept) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, EveryFormat,
-    testing::Values("jpg", "gif", "tif", "png", "psd", "bmp", "jp2", "webp", "heic"));
+    ::testing::Values("jpg", "gif", "tif", "png", "psd", "bmp", "jp2", "webp", "heic"));
 
 // Workers of a batch of such files start without libvips' modules; a file needing one must
 // not pass for them, whatever its name.

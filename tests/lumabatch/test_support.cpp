@@ -24,18 +24,6 @@ using vips::VImage;
 
 namespace pxw::lumabatch::test {
 
-TempFolder::TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "lumabatch-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-}
-
 void startImageLibraries() {
     initImageLibraries("lumabatch_tests");
 }

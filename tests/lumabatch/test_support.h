@@ -1,5 +1,7 @@
 #pragma once
 
+#include "temp_folder.h"
+
 #include <filesystem>
 #include <map>
 #include <string>
@@ -8,19 +10,7 @@
 
 namespace pxw::lumabatch::test {
 
-/// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    ~TempFolder();
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
+using pxw::testing::TempFolder;
 
 /// Starts libvips (and ImageMagick) once for the test program.
 void startImageLibraries();

@@ -20,7 +20,7 @@ std::vector<double> colourNumber(int n) {
     return { 20.0 + 20 * n, 240.0 - 20 * n, 128 };
 }
 
-class Tool : public testing::Test {
+class Tool : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { test::startImageLibraries(); }
 

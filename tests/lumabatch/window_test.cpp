@@ -15,7 +15,7 @@ namespace {
 
 constexpr int Images = 12;
 
-class Window : public testing::Test {
+class Window : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { test::startImageLibraries(); }
 

@@ -1,5 +1,5 @@
+#include "base/unique_fd.h"
 #include "platform/posix/posix_processes.h"
-#include "platform/posix/unique_fd.h"
 #include "temp_prefix.h"
 
 #include <cerrno>
@@ -20,6 +20,7 @@
 namespace pxw::platform {
 namespace {
 
+using base::UniqueFd;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;

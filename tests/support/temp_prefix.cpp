@@ -17,10 +17,6 @@ namespace fs = std::filesystem;
 namespace pxw::testing {
 
 TempPrefix::TempPrefix(const fs::path& imageTool) {
-    std::string pattern = (fs::temp_directory_path() / "pxw-prefix-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot make a temporary folder");
-    root_ = fs::canonical(pattern);
     fs::create_directories(prefix() / "dosdevices");
     fs::create_directories(driveC() / "windows" / "lumaforge");
     fs::create_directories(driveC() / "windows" / "forpxw");
@@ -42,16 +38,6 @@ TempPrefix::~TempPrefix() {
         setenv("PIXELWAIN_PREFIX", previousPrefix_.c_str(), 1);
     else
         unsetenv("PIXELWAIN_PREFIX");
-    std::error_code ec;
-    // Folders made read-only by a test must not stop the clean-up. Links are not followed:
-    // z: points at the host's root.
-    fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ec);
-    for (auto it = fs::recursive_directory_iterator(root_, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_directory(ec) && !it->is_symlink(ec))
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    }
-    fs::remove_all(root_, ec);
 }
 
 void writeFile(const fs::path& file, std::string_view content) {

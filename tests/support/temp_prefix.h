@@ -5,6 +5,7 @@
 // PIXELWAIN_PREFIX points at the prefix for the test and for the programs the test starts.
 
 #include "platform/windows_path.h"
+#include "temp_folder.h"
 
 #include <chrono>
 #include <filesystem>
@@ -24,7 +25,7 @@ public:
     TempPrefix& operator=(const TempPrefix&) = delete;
 
     /// The scratch folder, removed with everything in it at the end; holds the prefix.
-    const std::filesystem::path& root() const { return root_; }
+    const std::filesystem::path& root() const { return root_.path(); }
     std::filesystem::path prefix() const { return root_ / "prefix"; }
     std::filesystem::path driveC() const { return prefix() / "drive_c"; }
     std::filesystem::path driveD() const { return root_ / "drive_d"; }
@@ -35,7 +36,7 @@ public:
     }
 
 private:
-    std::filesystem::path root_;
+    TempFolder root_;
     std::string previousPrefix_;
     bool hadPrefix_ = false;
 };

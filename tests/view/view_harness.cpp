@@ -13,18 +13,6 @@ namespace fs = std::filesystem;
 
 namespace pxw::viewtest {
 
-TempFolder::TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "pxw-view-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("cannot make a temporary folder");
-    path_ = fs::canonical(pattern);
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
-
 TempDrives::TempDrives() {
     fs::create_directories(folder_.path() / "dosdevices");
     fs::create_directories(driveC());

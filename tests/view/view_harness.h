@@ -3,6 +3,7 @@
 #include "inputs/input_commands.h"
 #include "platform/services.h"
 #include "platform/windows_path.h"
+#include "temp_folder.h"
 #include "ui/frm_backup_files.h"
 #include "ui/help_commands.h"
 #include "view/qt_file_dialog.h"
@@ -18,18 +19,7 @@
 
 namespace pxw::viewtest {
 
-/// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using pxw::testing::TempFolder;
 
 /// A drive table in a temporary prefix: C: is <prefix>/drive_c, Z: is the host's root.
 class TempDrives {

@@ -64,7 +64,7 @@ protected:
         return zip.writeSelfExtractor(albumPath);
     }
 
-    TempDir root;
+    TempFolder root;
     std::vector<std::pair<std::string, std::string>> photos;
     std::string icon;
 };

@@ -1,6 +1,6 @@
 #include "albumfile/album_format.h"
 #include "albumfile/album_reader.h"
-#include "albumfile/file_util.h"
+#include "base/unique_fd.h"
 #include "test_support.h"
 
 #include <fcntl.h>
@@ -70,9 +70,9 @@ void PrintTo(const Tail& tail, std::ostream* out) {
 class ArchiveEndTest : public ::testing::TestWithParam<Tail> { };
 
 TEST_P(ArchiveEndTest, IsFoundOnlyWhenItEndsTheFile) {
-    TempDir dir;
+    TempFolder dir;
     writeFile(dir / "f", GetParam().bytes);
-    UniqueFd fd(::open((dir / "f").c_str(), O_RDONLY));
+    base::UniqueFd fd(::open((dir / "f").c_str(), O_RDONLY));
     std::string error;
     std::optional<ArchiveEnd> end = findArchiveEnd(fd.get(), GetParam().bytes.size(), &error);
     EXPECT_EQ(end.has_value(), GetParam().found) << error;

@@ -28,7 +28,7 @@ struct CraftedEntry {
 
 // An album made the way an attacker could: any names and attributes, put together with
 // libzip and made self-extracting with `zip -A`, which moves the offsets past the program.
-fs::path craftAlbum(const TempDir& dir, const std::vector<CraftedEntry>& entries,
+fs::path craftAlbum(const TempFolder& dir, const std::vector<CraftedEntry>& entries,
     const std::optional<std::string>& comment = std::nullopt) {
     const fs::path plain = dir / "plain.zip";
     fs::path album = dir / "crafted.exe";
@@ -59,7 +59,7 @@ fs::path craftAlbum(const TempDir& dir, const std::vector<CraftedEntry>& entries
 }
 
 fs::path writtenAlbum(
-    const TempDir& dir, const std::vector<std::pair<std::string, std::string>>& files) {
+    const TempFolder& dir, const std::vector<std::pair<std::string, std::string>>& files) {
     fs::create_directories(dir / "src");
     AlbumRecipe recipe { albumProgram(), dir / "icon.png", {} };
     writeFile(dir / "icon.png", pngIconBytes(16, 1));
@@ -118,7 +118,7 @@ void PrintTo(const HostileCase& hostile, std::ostream* out) {
 class HostileEntryTest : public ::testing::TestWithParam<HostileCase> { };
 
 TEST_P(HostileEntryTest, IsRefusedAndNothingIsWritten) {
-    TempDir dir;
+    TempFolder dir;
     CraftedEntry hostile = GetParam().entry;
     if (hostile.name == "@absolute")
         hostile.name = (dir / "absolute-evil").string();
@@ -152,7 +152,7 @@ INSTANTIATE_TEST_SUITE_P(Albums, HostileEntryTest,
     });
 
 TEST(DamagedAlbum, TruncatedAlbumHoldsNoAlbum) {
-    TempDir dir;
+    TempFolder dir;
     const fs::path album = writtenAlbum(
         dir, { { "a.jpg", jpegBytes(50, 50, 1) }, { "b.jpg", jpegBytes(60, 50, 2) } });
     std::string whole = readFile(album);
@@ -171,7 +171,7 @@ TEST(DamagedAlbum, TruncatedAlbumHoldsNoAlbum) {
 }
 
 TEST(DamagedAlbum, MissingMiddleIsRefused) {
-    TempDir dir;
+    TempFolder dir;
     const fs::path album = writtenAlbum(
         dir, { { "a.jpg", jpegBytes(50, 50, 1) }, { "b.jpg", jpegBytes(60, 50, 2) } });
     std::string whole = readFile(album);
@@ -184,7 +184,7 @@ TEST(DamagedAlbum, MissingMiddleIsRefused) {
 }
 
 TEST(DamagedAlbum, CorruptImageDataWritesNothingIntoAnExistingFolder) {
-    TempDir dir;
+    TempFolder dir;
     const std::string second = jpegBytes(80, 60, 2);
     const fs::path album
         = writtenAlbum(dir, { { "a.jpg", jpegBytes(50, 50, 1) }, { "b.jpg", second } });
@@ -208,7 +208,7 @@ TEST(DamagedAlbum, CorruptImageDataWritesNothingIntoAnExistingFolder) {
 }
 
 TEST(DamagedAlbum, HugeDeclaredSizeIsRefused) {
-    TempDir dir;
+    TempFolder dir;
     const fs::path album = writtenAlbum(dir, { { "a.jpg", jpegBytes(50, 50, 1) } });
     std::string whole = readFile(album);
     auto [central, local] = firstEntryHeaders(album);
@@ -232,7 +232,7 @@ TEST(DamagedAlbum, CompressedOrShiftedEntriesAreRefused) {
     };
     for (const Case& damage : { Case { true, 0, "compression method" },
              Case { false, 100, "does not account for the whole archive" } }) {
-        TempDir dir;
+        TempFolder dir;
         const fs::path album
             = craftAlbum(dir, { { "notes.txt", text, S_IFREG | 0644, damage.deflate } });
         if (damage.declared) {
@@ -250,7 +250,7 @@ TEST(DamagedAlbum, CompressedOrShiftedEntriesAreRefused) {
 }
 
 TEST(DamagedAlbum, EntryOverTheLimitIsRefusedBeforeReading) {
-    TempDir dir;
+    TempFolder dir;
     const fs::path album = writtenAlbum(dir, { { "a.jpg", std::string(5000, 'a') } });
     AlbumReader reader(AlbumLimits { 1000, 1000 });
     Status opened = reader.open(album);
@@ -261,7 +261,7 @@ TEST(DamagedAlbum, EntryOverTheLimitIsRefusedBeforeReading) {
 }
 
 TEST(DamagedAlbum, IconOutsideTheFileOrNoIconRecordIsRefused) {
-    TempDir dir;
+    TempFolder dir;
     const fs::path album = craftAlbum(dir, { { "a.jpg", "x" } }, iconComment({ 1u << 30, 10 }));
     RunResult outside = run({ album.string(), "--icon", (dir / "icon").string() }, true);
     EXPECT_EQ(outside.exitCode, 1);
@@ -275,7 +275,7 @@ TEST(DamagedAlbum, IconOutsideTheFileOrNoIconRecordIsRefused) {
 }
 
 TEST(DamagedAlbum, PlantedLinkInTheFolderIsNotFollowed) {
-    TempDir dir;
+    TempFolder dir;
     const fs::path album = writtenAlbum(dir, { { "a.jpg", jpegBytes(50, 50, 1) } });
     writeFile(dir / "outside.txt", "precious");
     fs::create_directories(dir / "out");

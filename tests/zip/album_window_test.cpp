@@ -84,7 +84,7 @@ protected:
     }
 
     static VirtualDisplay* display;
-    TempDir dir;
+    TempFolder dir;
     std::string icon;
     std::vector<std::string> photos;
     AlbumReader reader;

@@ -53,24 +53,6 @@ vips::VImage pattern(int width, int height, int bands, int seed) {
 
 } // namespace
 
-TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "pxw-zip-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code error;
-    // Tests make folders read-only; give the permission back so everything can go.
-    for (auto it = fs::recursive_directory_iterator(path_, error);
-         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-        if (it->is_directory(error) && !it->is_symlink(error))
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
-    }
-    fs::remove_all(path_, error);
-}
-
 std::string readFile(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::ostringstream bytes;
@@ -97,7 +79,7 @@ std::string pngIconBytes(int size, int seed) {
 
 RunResult run(const std::vector<std::string>& argv, bool withoutDisplay,
     const std::vector<std::string>& extra) {
-    TempDir outputs;
+    TempFolder outputs;
     const fs::path outFile = outputs / "out", errFile = outputs / "err";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

@@ -1,24 +1,14 @@
 #pragma once
 
+#include "temp_folder.h"
+
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace pxw::zip::test {
 
-/// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
+using pxw::testing::TempFolder;
 
 std::string readFile(const std::filesystem::path& file);
 void writeFile(const std::filesystem::path& file, const std::string& bytes);

@@ -1,6 +1,7 @@
 #include "album_command.h"
 
 #include "albumfile/album_reader.h"
+#include "base/text.h"
 
 #include <algorithm>
 
@@ -53,12 +54,12 @@ AlbumCommand parseAlbumCommand(const std::vector<std::string>& arguments) {
                 + "; did you mean " + option.name + " "
                 + (option.kind == AlbumCommand::Kind::extract ? "FOLDER" : "FILE") + "?");
         if (rest.size() > wanted)
-            return usageError("unexpected argument \"" + rest[wanted] + "\"");
+            return usageError("unexpected argument " + base::inQuotes(rest[wanted]));
         if (overwriting && option.kind != AlbumCommand::Kind::extract)
             return usageError("--overwrite goes with --extract FOLDER");
         return { option.kind, option.argumentName ? rest[1] : std::string(), overwriting };
     }
-    return usageError("unknown option \"" + rest[0] + "\"");
+    return usageError("unknown option " + base::inQuotes(rest[0]));
 }
 
 int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std::ostream& out,
@@ -96,7 +97,7 @@ int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std:
             break;
         }
         for (const std::string& name : report.kept)
-            err << "pxwalbum: kept " << quotedPath(fs::path(command.argument) / name)
+            err << "pxwalbum: kept " << base::quotedPath(fs::path(command.argument) / name)
                 << ", which was there already\n";
         if (!report.kept.empty()) {
             err << "pxwalbum: " << report.kept.size() << " of " << album.entries().size()

@@ -1,5 +1,6 @@
 #include "album_window.h"
 
+#include "base/text.h"
 #include "ico_decoder.h"
 
 #include <FL/Fl.H>
@@ -45,8 +46,8 @@ std::optional<std::string> FltkDialogs::chooseFolder() {
 
 AlbumDialogs::ClashReply FltkDialogs::askClash(const std::string& name, const std::string& folder) {
     Fl_Double_Window dialog(460, 150, title_.c_str());
-    const std::string text = "\"" + name + "\" is already in the folder \"" + folder
-        + "\".\nReplace that file with the album's image, or keep both?";
+    const std::string text = base::inQuotes(name) + " is already in the folder "
+        + base::inQuotes(folder) + ".\nReplace that file with the album's image, or keep both?";
     Fl_Box message(12, 10, 436, 60, text.c_str());
     message.align(FL_ALIGN_INSIDE | FL_ALIGN_LEFT | FL_ALIGN_WRAP);
     Fl_Check_Button all(12, 74, 300, 24, "&Do the same for all");
@@ -214,7 +215,7 @@ void AlbumWindow::showImage(int index) {
         why = read.message();
     else if (picture = decodeJpeg(bytes, std::max(Fl::w(), w()), std::max(Fl::h(), h()), &why);
              picture.empty())
-        why = "\"" + name + "\" is not an image that can be shown: " + why;
+        why = base::inQuotes(name) + " is not an image that can be shown: " + why;
     view_->setPicture(std::move(picture), why);
 
     caption_->copy_label(
@@ -278,7 +279,8 @@ std::string saveReportText(const ExtractReport& report, const std::string& folde
     if (!report.status)
         return report.status.message();
     std::string text = std::to_string(report.written.size())
-        + (report.written.size() == 1 ? " image" : " images") + " saved into \"" + folder + "\".";
+        + (report.written.size() == 1 ? " image" : " images") + " saved into "
+        + base::inQuotes(folder) + ".";
     if (report.renamed > 0)
         text += "\n" + std::to_string(report.renamed)
             + " of them under new names, beside the files of their names that were there.";

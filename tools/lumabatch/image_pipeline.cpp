@@ -1,5 +1,7 @@
 #include "image_pipeline.h"
 
+#include "base/text.h"
+#include "base/unique_fd.h"
 #include "text_util.h"
 
 #include <Magick++.h>
@@ -49,7 +51,7 @@ public:
         size_ = static_cast<std::size_t>(info.st_size);
         data_ = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
         if (data_ == MAP_FAILED)
-            throw std::runtime_error(std::string("cannot read the file: ") + std::strerror(errno));
+            throw std::runtime_error("cannot read the file: " + base::errorText(errno));
     }
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;
@@ -425,13 +427,10 @@ std::string secondReaderFormat(const fs::path& file) {
 }
 
 Status convertToJpeg(const fs::path& source, const ConvertSettings& settings, std::string& jpeg) {
-    const int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return Status::failure(std::string("cannot open the file: ") + std::strerror(errno));
-    Status status
-        = convertDescriptor(fd, magickFormatFor(readerFor(source)), settings, jpeg, nullptr);
-    ::close(fd);
-    return status;
+    const base::UniqueFd fd(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd)
+        return Status::failure("cannot open the file: " + base::errorText(errno));
+    return convertDescriptor(fd.get(), magickFormatFor(readerFor(source)), settings, jpeg, nullptr);
 }
 
 Status convertDescriptor(int fd, const std::string& magickFormat, const ConvertSettings& settings,

@@ -1,5 +1,7 @@
 #include "isolated_converter.h"
 
+#include "base/text.h"
+#include "base/unique_fd.h"
 #include "worker_channel.h"
 
 #include <algorithm>
@@ -34,10 +36,6 @@ constexpr bool UnderAddressSanitizer = true;
 #else
 constexpr bool UnderAddressSanitizer = false;
 #endif
-
-std::string errnoText(int error) {
-    return std::strerror(error);
-}
 
 // The environment of a worker: temporary files go to its private folder.
 std::vector<std::string> workerEnvironment(const fs::path& folder) {
@@ -169,20 +167,18 @@ void IsolatedConverter::assign(Worker& worker, Task task) {
     const fs::path& source = (*sources_)[task.index];
     if (task.firstReason.empty())
         (*started_)(task.index);
-    const int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        finish(task, { false, {}, "cannot open the file: " + errnoText(errno), {} });
+    const base::UniqueFd fd(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    if (!fd) {
+        finish(task, { false, {}, "cannot open the file: " + base::errorText(errno), {} });
         return;
     }
     if (worker.pid < 0 && !startWorker(worker)) {
-        ::close(fd);
         finish(task, { false, {}, "the image reader could not be started", {} });
         return;
     }
     WorkerRequest request { settings_, task.magickFormat };
     // A worker gone before it got the file shows as a closed channel below.
-    sendRequest(worker.channel, request, fd);
-    ::close(fd);
+    sendRequest(worker.channel, request, fd.get());
     task.since = Clock::now();
     worker.task = std::move(task);
 }

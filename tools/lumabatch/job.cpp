@@ -1,5 +1,7 @@
 #include "job.h"
 
+#include "base/files.h"
+#include "base/text.h"
 #include "isolated_converter.h"
 #include "platform/windows_path.h"
 #include "progress.h"
@@ -10,8 +12,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <ostream>
@@ -25,85 +25,36 @@ namespace fs = std::filesystem;
 
 namespace pxw::lumabatch {
 
+using base::errorText;
+using base::quotedPath;
+
 namespace {
 
 std::atomic<bool> stopRequested { false };
-
-std::string quoted(const fs::path& path) {
-    return "\"" + path.string() + "\"";
-}
-
-std::string errnoText(int error) {
-    return std::strerror(error);
-}
-
-// A file descriptor closed when it goes out of scope.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd)
-        : fd_(fd) { }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
-
-// A new, empty, uniquely named work file in `folder`.
-std::optional<fs::path> makeWorkFile(
-    const fs::path& folder, const char* kind, int* fdOut, std::string* error) {
-    std::string pattern = (folder / (std::string(WorkFilePrefix) + kind + "-XXXXXX")).string();
-    int fd = ::mkstemp(pattern.data());
-    if (fd < 0) {
-        *error = "cannot create a work file in " + quoted(folder) + ": " + errnoText(errno);
-        return std::nullopt;
-    }
-    if (fdOut)
-        *fdOut = fd;
-    else
-        ::close(fd);
-    return fs::path(pattern);
-}
 
 // Writes the encoded image to a work file with the permissions a new file gets here.
 // With `durable` the data reach the disk before the call returns, so that a source may
 // later be removed safely.
 std::optional<fs::path> writeWorkFile(const fs::path& folder, const std::string& bytes,
     mode_t permissions, bool durable, std::string* error) {
-    int rawFd = -1;
-    std::optional<fs::path> path = makeWorkFile(folder, "out", &rawFd, error);
-    if (!path)
+    base::TemporaryFile work;
+    if (!work.create(folder, "lumabatch-out", 0600)) {
+        *error = "cannot create a work file in " + quotedPath(folder) + ": " + errorText(errno);
         return std::nullopt;
-    FileDescriptor fd(rawFd);
+    }
     auto fail = [&](const char* what) -> std::optional<fs::path> {
-        *error = std::string(what) + " " + quoted(*path) + ": " + errnoText(errno);
-        ::unlink(path->c_str());
+        *error = std::string(what) + " " + quotedPath(work.path()) + ": " + errorText(errno);
         return std::nullopt;
     };
-    const char* data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t written = ::write(fd.get(), data, left);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return fail("cannot write");
-        data += written;
-        left -= static_cast<std::size_t>(written);
-    }
-    if (::fchmod(fd.get(), permissions) != 0)
+    if (!base::writeFully(work.fd(), bytes.data(), bytes.size(), 0))
+        return fail("cannot write");
+    if (::fchmod(work.fd(), permissions) != 0)
         return fail("cannot set permissions of");
-    if (durable && ::fdatasync(fd.get()) != 0)
+    if (durable && ::fdatasync(work.fd()) != 0)
         return fail("cannot flush");
-    if (::close(fd.release()) != 0)
+    if (!work.close())
         return fail("cannot close");
-    return path;
+    return work.keep();
 }
 
 enum class Placed { Done, Exists, Failed };
@@ -111,32 +62,15 @@ enum class Placed { Done, Exists, Failed };
 // Renames a finished work file to its final name; without `replace` an existing file of
 // that name is kept.
 Placed placeWorkFile(const fs::path& work, const fs::path& target, bool replace, int* error) {
-    if (replace) {
-        if (::rename(work.c_str(), target.c_str()) == 0)
-            return Placed::Done;
-        *error = errno;
-        return Placed::Failed;
-    }
-    if (::renameat2(AT_FDCWD, work.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+    if (base::moveIntoPlace(AT_FDCWD, work.c_str(), AT_FDCWD, target.c_str(), replace))
         return Placed::Done;
-    if (errno == EEXIST)
-        return Placed::Exists;
-    if (errno != EINVAL && errno != ENOSYS) {
-        *error = errno;
-        return Placed::Failed;
-    }
-    // File systems without RENAME_NOREPLACE: a hard link fails on an existing name too.
-    if (::link(work.c_str(), target.c_str()) != 0) {
-        *error = errno;
-        return errno == EEXIST ? Placed::Exists : Placed::Failed;
-    }
-    ::unlink(work.c_str());
-    return Placed::Done;
+    *error = errno;
+    return !replace && *error == EEXIST ? Placed::Exists : Placed::Failed;
 }
 
 void syncFolder(const fs::path& folder) {
-    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() >= 0)
+    base::UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd)
         ::fsync(fd.get());
 }
 
@@ -307,7 +241,7 @@ private:
             keep(source, "not written: " + name + " exists (use -ov to replace it)");
             return true;
         case Placed::Failed:
-            keep(source, "cannot write " + name + ": " + errnoText(error));
+            keep(source, "cannot write " + name + ": " + errorText(error));
             return true;
         }
         return true;
@@ -316,15 +250,12 @@ private:
     // Frees a name a waiting output needs by moving its source aside; its own output is
     // complete in a work file, so nothing is lost.
     bool moveAside(Source& holder) {
-        std::string error;
-        std::optional<fs::path> aside = makeWorkFile(destination_, "held", nullptr, &error);
-        if (!aside || ::rename(holder.file.path.c_str(), aside->c_str()) != 0) {
-            if (aside)
-                ::unlink(aside->c_str());
+        base::TemporaryFile aside;
+        if (!aside.create(destination_, "lumabatch-held", 0600)
+            || ::rename(holder.file.path.c_str(), aside.path().c_str()) != 0)
             return false;
-        }
         standingSources_.erase(holder.file.name);
-        holder.file.path = *aside;
+        holder.file.path = aside.keep();
         holder.held = true;
         return true;
     }
@@ -376,7 +307,7 @@ private:
             if (replacedByOutput)
                 continue;
             if (::unlink(source.file.path.c_str()) != 0 && errno != ENOENT)
-                fail(source, "converted, but cannot remove it: " + errnoText(errno));
+                fail(source, "converted, but cannot remove it: " + errorText(errno));
         }
         for (Source& source : sources_) {
             if (source.held && source.state != SourceState::Placed)
@@ -393,18 +324,18 @@ private:
         if (cancelled) {
             progress_.report("lumabatch: cancelled; " + std::to_string(placed) + " of "
                 + std::to_string(sources_.size()) + " files converted into "
-                + quoted(destination_));
+                + quotedPath(destination_));
             return ExitStatus::Cancelled;
         }
         if (problems_ == 0) {
             // On a terminal the bar has gone; say how the run ended.
             if (showProgressBar_)
                 progress_.report("lumabatch: " + std::to_string(placed) + " files converted into "
-                    + quoted(destination_));
+                    + quotedPath(destination_));
             return ExitStatus::AllDone;
         }
         progress_.report("lumabatch: " + std::to_string(placed) + " of "
-            + std::to_string(sources_.size()) + " files converted into " + quoted(destination_)
+            + std::to_string(sources_.size()) + " files converted into " + quotedPath(destination_)
             + "; " + std::to_string(problems_) + " problem" + (problems_ == 1 ? "" : "s")
             + " reported above");
         return ExitStatus::SomeFailed;
@@ -447,18 +378,19 @@ ExitStatus runJob(const Options& options, const platform::DriveMap& drives, std:
     std::string error;
     std::optional<fs::path> source = resolveFolder(options.sourceFolder, drives, &error);
     if (!source) {
-        usageError(err, "source folder \"" + options.sourceFolder + "\": " + error);
+        usageError(err, "source folder " + base::inQuotes(options.sourceFolder) + ": " + error);
         return ExitStatus::NothingDone;
     }
     std::optional<fs::path> destination = resolveFolder(options.destinationFolder, drives, &error);
     if (!destination) {
-        usageError(err, "destination folder \"" + options.destinationFolder + "\": " + error);
+        usageError(
+            err, "destination folder " + base::inQuotes(options.destinationFolder) + ": " + error);
         return ExitStatus::NothingDone;
     }
     std::error_code ec;
     if (!fs::is_directory(*source, ec)) {
         usageError(err,
-            "source folder \"" + options.sourceFolder + "\" (" + source->string()
+            "source folder " + base::inQuotes(options.sourceFolder) + " (" + source->string()
                 + ") does not exist");
         return ExitStatus::NothingDone;
     }

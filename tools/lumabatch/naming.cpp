@@ -44,7 +44,7 @@ std::string keptBaseName(std::string_view sourceName) {
 }
 
 std::optional<NameTemplate> NameTemplate::parse(std::string_view text, std::string* error) {
-    const std::string quoted = "\"" + std::string(text) + "\"";
+    const std::string quoted = base::inQuotes(text);
     if (text.find('\\') != std::string_view::npos || text.find('/') != std::string_view::npos
         || text.find("..") != std::string_view::npos)
         return refuse(error,

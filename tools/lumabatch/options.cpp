@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "base/text.h"
 #include "platform/field_number.h"
 #include "text_util.h"
 
@@ -37,8 +38,8 @@ int readInRange(
     std::optional<int> number = platform::readFieldNumber(value);
     if (!number || *number < low || *number > high)
         throw UsageError { std::string(option) + " needs " + std::string(what) + " from "
-            + std::to_string(low) + " to " + std::to_string(high) + ", got \"" + std::string(value)
-            + "\"" };
+            + std::to_string(low) + " to " + std::to_string(high) + ", got "
+            + base::inQuotes(value) };
     return *number;
 }
 
@@ -165,8 +166,8 @@ bool applyOption(Options& options, std::string_view arg) {
                 if (rest.size() < 2 || rest.front() != '(' || rest.back() != ')')
                     throw UsageError { std::string(rule.name) + " needs its values in (), as in "
                         + std::string(rule.name)
-                        + (rule.name == "-sizeto" ? "(-1;-1;300;400)" : "(db)") + ", got \""
-                        + std::string(arg) + "\"" };
+                        + (rule.name == "-sizeto" ? "(-1;-1;300;400)" : "(db)") + ", got "
+                        + base::inQuotes(arg) };
                 rule.apply(options, rest.substr(1, rest.size() - 2));
                 return true;
             }
@@ -254,7 +255,7 @@ ParseResult parseCommandLine(
                 options.timeLimitSeconds
                     = readInRange("--time-limit", args[++i], 1, MaxTimeLimit, "seconds");
             } else if (!applyOption(options, arg)) {
-                throw UsageError { "unknown option \"" + arg + "\"" };
+                throw UsageError { "unknown option " + base::inQuotes(arg) };
             }
         }
         if (options.sourceFolder.empty())

@@ -1,5 +1,8 @@
 #include "sandbox.h"
 
+#include "base/text.h"
+#include "base/unique_fd.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -61,22 +64,19 @@ constexpr std::array<PathRule, 8> ReadOnlyPlaces { {
 } };
 
 Status failure(const std::string& what, int error) {
-    return Status::failure(what + ": " + std::strerror(error));
+    return Status::failure(what + ": " + base::errorText(error));
 }
 
 bool addRule(int ruleset, const char* path, std::uint64_t access, std::uint64_t handled) {
-    const int fd = ::open(path, O_PATH | O_CLOEXEC);
-    if (fd < 0)
+    const base::UniqueFd fd(::open(path, O_PATH | O_CLOEXEC));
+    if (!fd)
         return errno == ENOENT; // a folder this system does not have needs no rule
     struct stat info { };
-    ::fstat(fd, &info);
+    ::fstat(fd.get(), &info);
     landlock_path_beneath_attr rule {};
     rule.allowed_access = (S_ISDIR(info.st_mode) ? access : access & FileRights) & handled;
-    rule.parent_fd = fd;
-    const long added
-        = ::syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0);
-    ::close(fd);
-    return added == 0;
+    rule.parent_fd = fd.get();
+    return ::syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0) == 0;
 }
 
 Status restrictFiles(const fs::path& privateFolder, int version) {

@@ -8,8 +8,8 @@
 
 namespace pxw::lumabatch {
 
-/// Names that start with this belong to the tool's own files in progress: never taken as
-/// sources.
+/// Names that start with this belong to the tool's own files in progress (base::temporaryName
+/// with the tags "lumabatch-out" and "lumabatch-held"): never taken as sources.
 inline constexpr const char* WorkFilePrefix = ".lumabatch-";
 
 struct SourceFile {

@@ -1,10 +1,9 @@
 #include "posix_file_system.h"
 
-#include "messages.h"
-#include "unique_fd.h"
+#include "base/files.h"
+#include "base/text.h"
 
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,6 +17,10 @@
 namespace fs = std::filesystem;
 
 namespace pxw::platform {
+
+using base::errorText;
+using base::inQuotes;
+using base::UniqueFd;
 
 namespace {
 
@@ -37,10 +40,7 @@ std::vector<std::string_view> charactersOf(std::string_view text) {
 }
 
 bool sameCharacter(std::string_view a, std::string_view b) {
-    if (a.size() == 1 && b.size() == 1)
-        return std::tolower(static_cast<unsigned char>(a[0]))
-            == std::tolower(static_cast<unsigned char>(b[0]));
-    return a == b;
+    return a.size() == 1 ? base::equalIgnoringCase(a, b) : a == b;
 }
 
 bool globMatches(std::string_view pattern, std::string_view name) {
@@ -66,45 +66,6 @@ bool globMatches(std::string_view pattern, std::string_view name) {
     while (pi < p.size() && p[pi] == "*")
         ++pi;
     return pi == p.size();
-}
-
-// Writes everything from `source` to `target`, in the kernel where it can.
-int copyContents(int source, int target) {
-    bool kernelCopy = true;
-    for (;;) {
-        if (kernelCopy) {
-            ssize_t copied = ::copy_file_range(source, nullptr, target, nullptr, 1 << 30, 0);
-            if (copied > 0)
-                continue;
-            if (copied == 0)
-                return 0;
-            if (errno == EINTR)
-                continue;
-            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP
-                && errno != EBADF)
-                return errno;
-            kernelCopy = false;
-        }
-        std::array<char, 1 << 16> buffer {};
-        ssize_t got = ::read(source, buffer.data(), buffer.size());
-        if (got == 0)
-            return 0;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        for (ssize_t done = 0; done < got;) {
-            ssize_t written
-                = ::write(target, buffer.data() + done, static_cast<std::size_t>(got - done));
-            if (written < 0) {
-                if (errno == EINTR)
-                    continue;
-                return errno;
-            }
-            done += written;
-        }
-    }
 }
 
 struct DirCloser {
@@ -151,7 +112,7 @@ Status PosixFileSystem::createFolder(const std::string& path) {
         return Status::failure(action + "the folder that should hold it does not exist ("
             + host->parent_path().string() + ")");
     default:
-        return Status::failure(action + describe(failure) + " (" + host->string() + ")");
+        return Status::failure(action + errorText(failure) + " (" + host->string() + ")");
     }
 }
 
@@ -178,11 +139,11 @@ Status PosixFileSystem::copyFile(const std::string& from, const std::string& to)
             return Status::failure(
                 action + "source file " + inQuotes(from) + " not found (" + source->string() + ")");
         return Status::failure(action + "cannot read source file " + inQuotes(from) + ": "
-            + describe(failure) + " (" + source->string() + ")");
+            + errorText(failure) + " (" + source->string() + ")");
     }
     struct stat sourceInfo { };
     if (::fstat(input.get(), &sourceInfo) != 0)
-        return Status::failure(action + describe(errno));
+        return Status::failure(action + errorText(errno));
     if (!S_ISREG(sourceInfo.st_mode))
         return Status::failure(
             action + "source " + inQuotes(from) + " is not a file (" + source->string() + ")");
@@ -196,38 +157,27 @@ Status PosixFileSystem::copyFile(const std::string& from, const std::string& to)
         return Status::failure(
             action + "destination folder does not exist (" + folder.string() + ")");
 
-    // Not named after the target: a name of 255 bytes leaves no room for more.
-    std::string temporary = (folder / ".pxw-copy-XXXXXX").string();
-    UniqueFd output(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (!output)
-        return Status::failure(action + "cannot write in the destination folder: " + describe(errno)
-            + " (" + folder.string() + ")");
-    auto discard = [&](const std::string& reason) {
-        output.reset();
-        ::unlink(temporary.c_str());
-        return Status::failure(action + reason);
-    };
-
-    if (int failure = copyContents(input.get(), output.get()); failure != 0) {
+    base::TemporaryFile output;
+    if (!output.create(folder, "pxw-copy", 0600))
+        return Status::failure(action + "cannot write in the destination folder: "
+            + errorText(errno) + " (" + folder.string() + ")");
+    if (!base::copyBytes(
+            input.get(), output.fd(), static_cast<std::uint64_t>(sourceInfo.st_size), 0)) {
+        const int failure = errno;
         if (failure == ENOSPC || failure == EDQUOT)
-            return discard("no space left for " + inQuotes(to) + " (" + folder.string() + ")");
-        return discard("copying failed: " + describe(failure) + " (" + source->string() + " to "
-            + folder.string() + ")");
+            return Status::failure(
+                action + "no space left for " + inQuotes(to) + " (" + folder.string() + ")");
+        return Status::failure(action + "copying failed: " + errorText(failure) + " ("
+            + source->string() + " to " + folder.string() + ")");
     }
-    ::fchmod(output.get(), sourceInfo.st_mode & 0777);
+    ::fchmod(output.fd(), sourceInfo.st_mode & 0777);
     const std::array<timespec, 2> times { sourceInfo.st_atim, sourceInfo.st_mtim };
-    ::futimens(output.get(), times.data());
-    if (::close(output.release()) != 0) {
-        const int failure = errno;
-        ::unlink(temporary.c_str());
-        return Status::failure(action + describe(failure) + " (" + folder.string() + ")");
-    }
-    if (::rename(temporary.c_str(), target->c_str()) != 0) {
-        const int failure = errno;
-        ::unlink(temporary.c_str());
-        return Status::failure(action + "cannot replace " + inQuotes(to) + ": " + describe(failure)
+    ::futimens(output.fd(), times.data());
+    if (!output.close())
+        return Status::failure(action + errorText(errno) + " (" + folder.string() + ")");
+    if (!output.renameTo(*target))
+        return Status::failure(action + "cannot replace " + inQuotes(to) + ": " + errorText(errno)
             + " (" + target->string() + ")");
-    }
     return Status::success();
 }
 
@@ -259,7 +209,7 @@ Status PosixFileSystem::deleteFiles(const std::string& wildcard) {
             return Status::failure(action + "folder " + inQuotes(folderPart) + " not found ("
                 + folder->string() + ")");
         return Status::failure(action + "cannot read folder " + inQuotes(folderPart) + ": "
-            + describe(failure) + " (" + folder->string() + ")");
+            + errorText(failure) + " (" + folder->string() + ")");
     }
     const int dirFd = ::dirfd(dir.get());
 
@@ -292,7 +242,7 @@ Status PosixFileSystem::deleteFiles(const std::string& wildcard) {
             continue;
         const int failure = errno;
         if (failed++ == 0) {
-            firstFailure = inQuotes(folderPart + name) + ": " + describe(failure);
+            firstFailure = inQuotes(folderPart + name) + ": " + errorText(failure);
             if (failure == EACCES)
                 firstFailure += " (the folder " + folder->string() + " is not writable)";
         }

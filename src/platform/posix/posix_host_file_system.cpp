@@ -1,8 +1,10 @@
 #include "posix_host_file_system.h"
 
-#include "messages.h"
+#include "base/files.h"
+#include "base/text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -14,14 +16,17 @@ namespace pxw::platform {
 
 namespace {
 
-Status failed(const std::string& what, const fs::path& path, const std::error_code& error) {
-    return Status::failure(
-        "cannot " + what + " " + inQuotes(path.string()) + ": " + describe(error.value()));
+// Every failure reads the same way: cannot <what> "<path>": <reason>.
+Status failed(const std::string& what, const fs::path& path, const std::string& reason) {
+    return Status::failure("cannot " + what + " " + base::quotedPath(path) + ": " + reason);
 }
 
-// A name beside `at` that no other writer picks.
-fs::path scratchBeside(const fs::path& at) {
-    return at.parent_path() / ("." + at.filename().string() + ".pxw-" + std::to_string(::getpid()));
+Status failed(const std::string& what, const fs::path& path, int error) {
+    return failed(what, path, base::errorText(error));
+}
+
+Status failed(const std::string& what, const fs::path& path, const std::error_code& error) {
+    return failed(what, path, error.value());
 }
 
 } // namespace
@@ -56,16 +61,18 @@ Status PosixHostFileSystem::makeFolders(const fs::path& folder) {
 }
 
 Status PosixHostFileSystem::placeLink(const fs::path& target, const fs::path& at) {
-    const fs::path scratch = scratchBeside(at);
-    std::error_code ec;
-    fs::remove(scratch, ec);
-    fs::create_symlink(target, scratch, ec);
-    if (!ec)
-        fs::rename(scratch, at, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(scratch, ignored);
-        return failed("make the link", at, ec);
+    // Made under a temporary name and renamed over `at`, so the name is never missing.
+    const fs::path folder = at.parent_path();
+    std::optional<std::string> scratch
+        = base::createUnderTemporaryName("pxw-link", [&](const std::string& name) {
+              return ::symlink(target.c_str(), (folder / name).c_str()) == 0;
+          });
+    if (!scratch)
+        return failed("make the link", at, errno);
+    if (::rename((folder / *scratch).c_str(), at.c_str()) != 0) {
+        const int failure = errno;
+        ::unlink((folder / *scratch).c_str());
+        return failed("make the link", at, failure);
     }
     return Status::success();
 }
@@ -89,30 +96,16 @@ std::optional<std::string> PosixHostFileSystem::readText(const fs::path& file) {
 }
 
 Status PosixHostFileSystem::writeText(const fs::path& file, const std::string& text) {
-    const fs::path scratch = scratchBeside(file);
-    {
-        std::ofstream out(scratch, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(scratch, ignored);
-            return Status::failure("cannot write " + inQuotes(file.string()));
-        }
-    }
-    std::error_code ec;
-    fs::rename(scratch, file, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(scratch, ignored);
-        return failed("write", file, ec);
-    }
+    base::TemporaryFile scratch;
+    if (!scratch.create(file.parent_path(), "pxw-text", 0666)
+        || !base::writeFully(scratch.fd(), text.data(), text.size(), 0) || !scratch.renameTo(file))
+        return failed("write", file, errno);
     return Status::success();
 }
 
 Status PosixHostFileSystem::removeFile(const fs::path& file) {
     if (kindOf(file) == Kind::folder)
-        return Status::failure("cannot remove " + inQuotes(file.string()) + ": it is a folder");
+        return failed("remove", file, "it is a folder");
     std::error_code ec;
     fs::remove(file, ec);
     return ec ? failed("remove", file, ec) : Status::success();

@@ -1,8 +1,8 @@
 #include "posix_processes.h"
 
-#include "messages.h"
+#include "base/text.h"
+#include "base/unique_fd.h"
 #include "platform/image_tool.h"
-#include "unique_fd.h"
 
 #include <algorithm>
 #include <cctype>
@@ -25,26 +25,24 @@ namespace fs = std::filesystem;
 
 namespace pxw::platform {
 
+using base::errorText;
+using base::inQuotes;
+using base::isPathSeparator;
+using base::UniqueFd;
+
 namespace {
 
 bool hasDriveLetter(std::string_view path) {
     return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
 }
 
-bool isSeparator(char c) {
-    return c == '\\' || c == '/';
-}
-
 bool isNetworkPath(std::string_view path) {
-    return path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]);
+    return path.size() >= 2 && isPathSeparator(path[0]) && isPathSeparator(path[1]);
 }
 
 // "https://…", "file://…", "mailto:…"
 bool hasScheme(std::string_view text) {
-    std::string lower(text.substr(0, 7));
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (lower == "mailto:")
+    if (base::startsWithIgnoringCase(text, "mailto:"))
         return true;
     const auto colon = text.find("://");
     if (colon == std::string_view::npos || colon == 0
@@ -88,7 +86,7 @@ std::optional<std::string> notRunnable(const fs::path& host) {
         const int failure = errno;
         if (failure == ENOENT || failure == ENOTDIR)
             return "not found" + where;
-        return describe(failure) + where;
+        return errorText(failure) + where;
     }
     if (S_ISDIR(info.st_mode))
         return "is a folder" + where;
@@ -210,13 +208,13 @@ struct SpawnResult {
 SpawnResult spawn(const ExecPlan& plan, bool detach) {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0)
-        return { -1, "cannot start a process: " + describe(errno) };
+        return { -1, "cannot start a process: " + errorText(errno) };
     UniqueFd readEnd(ends[0]);
     UniqueFd writeEnd(ends[1]);
 
     const pid_t pid = ::fork();
     if (pid < 0)
-        return { -1, "cannot start a process: " + describe(errno) };
+        return { -1, "cannot start a process: " + errorText(errno) };
     if (pid == 0) {
         if (detach) {
             const pid_t grandchild = ::fork();
@@ -234,7 +232,7 @@ SpawnResult spawn(const ExecPlan& plan, bool detach) {
     if (!report)
         return { detach ? 0 : pid, {} };
 
-    const std::string reason = describe(report->error);
+    const std::string reason = errorText(report->error);
     switch (static_cast<FailedStep>(report->step)) {
     case FailedStep::Session:
         return { -1, "cannot start a new session: " + reason };
@@ -497,7 +495,7 @@ Status PosixProcesses::shellOpen(WindowHandle, const std::string&, const std::st
         // Relative to the working folder, as the shell takes it; else an address.
         std::string relative = target;
         if (!directory.empty())
-            relative = directory + (isSeparator(directory.back()) ? "" : "\\") + target;
+            relative = directory + (isPathSeparator(directory.back()) ? "" : "\\") + target;
         const std::optional<fs::path> mapped = drives_.toHost(relative, nullptr);
         std::error_code ec;
         const bool looksLikePath = target.find('\\') != std::string::npos;

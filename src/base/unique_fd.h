@@ -3,7 +3,7 @@
 #include <unistd.h>
 #include <utility>
 
-namespace pxw::platform {
+namespace pxw::base {
 
 /// Owns one file descriptor and closes it when it goes.
 class UniqueFd {
@@ -41,4 +41,4 @@ private:
     int fd_ = -1;
 };
 
-} // namespace pxw::platform
+} // namespace pxw::base

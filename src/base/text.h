@@ -1,0 +1,32 @@
+#pragma once
+
+// Text for messages and names.
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace pxw::base {
+
+/// The text of errno value `code`; safe from any thread. 0, which the reads in files.h leave
+/// for a file that ended early, reads "unexpected end of file".
+std::string errorText(int code);
+
+/// `text` in double quotes, for messages and command lines.
+std::string inQuotes(std::string_view text);
+std::string quotedPath(const std::filesystem::path& path);
+
+/// ASCII letter case is ignored; other bytes compare as they are. For names the user sees,
+/// platform/names.h folds the case of every script.
+bool equalIgnoringCase(std::string_view a, std::string_view b);
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);
+bool endsWithIgnoringCase(std::string_view text, std::string_view suffix);
+std::size_t findIgnoringCase(std::string_view text, std::string_view what);
+
+/// A backslash or a slash: both separate the parts of a Windows path.
+constexpr bool isPathSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+} // namespace pxw::base
