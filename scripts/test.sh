@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, checks the formatting, builds Pixelwain twice (normal, and with
-# AddressSanitizer + UndefinedBehaviorSanitizer), runs clang-tidy over the normal build and every
+# Installs what is missing, checks the formatting and that includes run down the layers, builds
+# Pixelwain twice (normal, and with AddressSanitizer + UndefinedBehaviorSanitizer), runs clang-tidy over the normal build and every
 # test in both builds. The normal build is also packed into the Debian package, which is checked
 # and tried out unpacked. Last, the libFuzzer targets are built with clang and each runs for a
 # short while from its seed corpus. A failed check fails the command but does not stop the others.
@@ -13,6 +13,8 @@ jobs=$(nproc)
 status=0
 echo "== formatting"
 (cd "$top" && git ls-files -z '*.cpp' '*.h' | xargs -0 -r clang-format --dry-run --Werror) || status=1
+echo "== layers"
+"$top/scripts/check-layers.sh" || status=1
 
 run_build() {
   local dir=$1; shift

@@ -1,5 +1,6 @@
 #include "album_commands.h"
 
+#include "base/text.h"
 #include "job/command_lines.h"
 #include "platform/image_tool.h"
 #include "platform/install_paths.h"
@@ -172,7 +173,7 @@ void AlbumCommands::iconlistRem_Click() {
 void AlbumCommands::cmdSystem_Click() {
     // Quoted, so an album path with blanks still names one program. The album program has
     // no use for a show state.
-    if (!services_.processes.startDetached("\"" + form_.SaveDialog.FileName + "\"", 0))
+    if (!services_.processes.startDetached(base::inQuotes(form_.SaveDialog.FileName), 0))
         services_.toolkit.messageBox(
             "File is not there!   ", platform::MessageIcon::Information, "Warning");
 }

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Fails when a folder includes a project header from a folder it may not use: includes run only
+# down the layers of README.md's layout table, and the view and the commands never meet.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+
+# folder: the folders whose headers it may include (besides its own)
+declare -A allowed=(
+    [src/base]=""
+    [src/platform]="base"
+    [src/platform/posix]="base platform"
+    [src/albumfile]="base platform"
+    [src/zip]="base platform albumfile"
+    [src/ui]="base platform"
+    [src/view]="base platform ui"
+    [src/inputs]="base platform ui"
+    [src/job]="base platform ui"
+    [src/conversion]="base platform ui inputs job"
+    [src/album]="base platform ui inputs job"
+    [src/app]="base platform platform/posix albumfile zip ui view inputs job conversion album"
+    [tools/lumabatch]="base platform"
+    [tools/lumaprogress]="base platform"
+    [tools/album]="base albumfile"
+)
+
+status=0
+for folder in "${!allowed[@]}"; do
+    own=${folder#src/}
+    own=${own#tools/}
+    while IFS=: read -r file line include; do
+        used=$(sed -E 's/.*#include "(.*)\/[^/]*"/\1/' <<<"$include")
+        [[ $used == "$own" ]] && continue
+        if [[ " ${allowed[$folder]} " != *" $used "* ]]; then
+            echo "$file:$line: $folder may not include $used/"
+            status=1
+        fi
+    done < <(cd "$top" && grep -rnE --include='*.cpp' --include='*.h' '^#include "[^"]+/[^"]+"' \
+        "$folder" | grep -v "^$folder/[^:]*/")
+done
+exit $status
