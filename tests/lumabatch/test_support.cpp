@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include "image_pipeline.h"
+#include "magick_reader.h"
 
 #include <algorithm>
 #include <array>
@@ -37,6 +38,7 @@ TempFolder::~TempFolder() {
 }
 
 void startImageLibraries() {
+    useMagickReader(magickReader());
     initImageLibraries("lumabatch_tests");
 }
 

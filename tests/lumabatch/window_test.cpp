@@ -55,6 +55,8 @@ protected:
         const fs::path bin = root_ / "bin";
         fs::create_directory(bin);
         fs::copy_file(LUMABATCH_EXECUTABLE, bin / "lumabatch");
+        for (const fs::path reader : { LUMABATCH_READER, LUMABATCH_MAGICK_READER })
+            fs::create_symlink(reader, bin / reader.filename());
         std::ofstream(bin / "lumaprogress")
             << "#!/bin/sh\nwhile read -r key value; do\n"
                "  if [ \"$key $value\" = \"done 2\" ]; then\n"

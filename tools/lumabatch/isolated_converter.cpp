@@ -95,7 +95,7 @@ std::uint64_t IsolatedConverter::defaultMemoryLimit(unsigned workers) {
     return std::clamp<std::uint64_t>(physical / 2 / std::max(workers, 1U), 1024 * MiB, 4096 * MiB);
 }
 
-bool IsolatedConverter::startWorker(Worker& worker) {
+bool IsolatedConverter::startWorker(Worker& worker, bool withMagick) {
     if (folder_.empty())
         return false;
     std::array<int, 2> ends {};
@@ -118,8 +118,8 @@ bool IsolatedConverter::startWorker(Worker& worker) {
     for (std::string& entry : environment)
         envp.push_back(entry.data());
     envp.push_back(nullptr);
-    std::string program = isolation_.workerProgram.string();
-    std::string name = "lumabatch";
+    std::string name = withMagick ? "lumabatch-magick-reader" : "lumabatch-reader";
+    std::string program = (isolation_.readerFolder / name).string();
     std::string mode = WorkerArgument;
     std::string folder = worker.folder.string();
     std::string parent = std::to_string(::getpid());
@@ -143,6 +143,7 @@ bool IsolatedConverter::startWorker(Worker& worker) {
         return false;
     }
     worker.pid = pid;
+    worker.withMagick = withMagick;
     worker.channel = ends[0];
     worker.received.clear();
     worker.ready = false;
@@ -174,7 +175,10 @@ void IsolatedConverter::assign(Worker& worker, Task task) {
         finish(task, { false, {}, "cannot open the file: " + errnoText(errno), {} });
         return;
     }
-    if (worker.pid < 0 && !startWorker(worker)) {
+    const bool withMagick = needsMagick(task.magickFormat);
+    if (withMagick && !worker.withMagick)
+        endWorker(worker);
+    if (worker.pid < 0 && !startWorker(worker, withMagick)) {
         ::close(fd);
         finish(task, { false, {}, "the image reader could not be started", {} });
         return;
@@ -299,7 +303,7 @@ void IsolatedConverter::run(const std::vector<fs::path>& sources,
     }
     // Start every worker at once: they get ready side by side.
     for (std::size_t i = 0; i < std::min(workers_.size(), queue_.size()); ++i)
-        startWorker(workers_[i]);
+        startWorker(workers_[i], needsMagick(queue_[i].magickFormat));
 
     std::vector<pollfd> watched;
     std::vector<Worker*> busy;

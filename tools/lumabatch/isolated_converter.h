@@ -1,6 +1,7 @@
 #pragma once
 
-#include "image_pipeline.h"
+#include "convert_settings.h"
+#include "reader_choice.h"
 #include "worker_channel.h"
 
 #include <atomic>
@@ -17,7 +18,7 @@
 namespace pxw::lumabatch {
 
 struct IsolationSettings {
-    std::filesystem::path workerProgram; ///< the tool itself, started in its worker mode
+    std::filesystem::path readerFolder; ///< where the reader programs lie
     unsigned workers = 1;
     std::chrono::seconds timeLimit { 60 }; ///< per file
     std::uint64_t memoryLimit = 0; ///< bytes of resident memory per worker
@@ -35,7 +36,8 @@ struct ConvertResult {
 /// file to file. The tool opens each file and hands the worker its descriptor; the worker
 /// sends the JPEG back. A worker that crashes, runs past the time limit or past the memory
 /// limit costs only its file: it is replaced by a fresh one. A file libvips does not support,
-/// or crashed on, is tried once more with ImageMagick.
+/// or crashed on, is tried once more with ImageMagick. Workers are started without
+/// ImageMagick, which few files need; a file that does gets a worker with it.
 class IsolatedConverter {
 public:
     IsolatedConverter(IsolationSettings isolation, ConvertSettings settings);
@@ -68,9 +70,10 @@ private:
         std::optional<Task> task;
         std::string received;
         bool ready = false; ///< started up: a task's time runs from here on
+        bool withMagick = false;
     };
 
-    bool startWorker(Worker& worker);
+    bool startWorker(Worker& worker, bool withMagick);
     void endWorker(Worker& worker);
     void assign(Worker& worker, Task task);
     void readReply(Worker& worker);

@@ -2,7 +2,7 @@
 
 namespace pxw::lumabatch {
 
-/// The main of an image reader worker: `lumabatch --image-reader-worker FOLDER PARENT`.
+/// The main of an image reader worker: `lumabatch-reader --image-reader-worker FOLDER PARENT`.
 /// It sandboxes itself (FOLDER is its private temporary folder), then converts the images the
 /// tool sends over descriptor 3, one at a time, until the tool closes the channel.
 int runImageReaderWorker(int argc, char** argv);
