@@ -4,6 +4,7 @@
 #include "reader_choice.h"
 #include "worker_channel.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -73,6 +74,13 @@ private:
         bool withMagick = false;
     };
 
+    static bool makeChannel(std::array<int, 2>& ends);
+    /// Starts a reader program in `mode` on the channel's worker end; -1 when it cannot.
+    pid_t spawnReader(const std::string& name, const std::string& mode,
+        const std::filesystem::path& folder, int channelEnd);
+    /// A worker forked by the starter (started on first use); -1 when there is none.
+    pid_t forkWorker(int channelEnd);
+    void endStarter();
     bool startWorker(Worker& worker, bool withMagick);
     void endWorker(Worker& worker);
     void assign(Worker& worker, Task task);
@@ -92,6 +100,11 @@ private:
     const std::function<void(std::size_t)>* started_ = nullptr;
     const std::function<void(std::size_t, ConvertResult)>* finished_ = nullptr;
     unsigned workersStarted_ = 0;
+    /// The reader program that forks the workers without ImageMagick: their libraries are
+    /// loaded once for all of them.
+    pid_t starterPid_ = -1;
+    int starterChannel_ = -1;
+    bool starterFailed_ = false;
     /// Whether some file of the batch needs one of libvips' modules: else workers load none.
     bool modulesNeeded_ = true;
 };
