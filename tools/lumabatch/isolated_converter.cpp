@@ -356,6 +356,19 @@ void IsolatedConverter::checkLimits(Worker& worker) {
             false);
 }
 
+std::optional<IsolatedConverter::Task> IsolatedConverter::takeTask() {
+    // Two heavy reads at once would double the batch's peak of memory.
+    const bool heavyInFlight = std::any_of(workers_.begin(), workers_.end(),
+        [](const Worker& worker) { return worker.task && worker.task->heavy; });
+    const auto next = std::find_if(queue_.begin(), queue_.end(),
+        [heavyInFlight](const Task& task) { return !heavyInFlight || !task.heavy; });
+    if (next == queue_.end())
+        return std::nullopt;
+    Task task = std::move(*next);
+    queue_.erase(next);
+    return task;
+}
+
 void IsolatedConverter::run(const std::vector<fs::path>& sources,
     const std::function<void(std::size_t)>& started,
     const std::function<void(std::size_t, ConvertResult)>& finished,
@@ -366,7 +379,7 @@ void IsolatedConverter::run(const std::vector<fs::path>& sources,
     modulesNeeded_ = false;
     for (std::size_t i = 0; i < sources.size(); ++i) {
         const Reader reader = readerFor(sources[i]);
-        queue_.push_back({ i, magickFormatFor(reader), {}, {} });
+        queue_.push_back({ i, magickFormatFor(reader), {}, readsWholeImageAtOnce(sources[i]), {} });
         // The second readers (libtiff, ImageMagick) need no module of libvips either.
         if (reader == Reader::Vips && !modulesNeeded_ && !readByLibvipsItself(sources[i]))
             modulesNeeded_ = true;
@@ -379,10 +392,11 @@ void IsolatedConverter::run(const std::vector<fs::path>& sources,
     std::vector<Worker*> busy;
     while (!stop) {
         for (Worker& worker : workers_) {
-            while (!worker.task && !queue_.empty() && !stop) {
-                Task task = std::move(queue_.front());
-                queue_.pop_front();
-                assign(worker, std::move(task));
+            while (!worker.task && !stop) {
+                std::optional<Task> task = takeTask();
+                if (!task)
+                    break;
+                assign(worker, std::move(*task));
             }
         }
         watched.clear();

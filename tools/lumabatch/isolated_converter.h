@@ -62,6 +62,7 @@ private:
         std::size_t index = 0;
         std::string magickFormat; ///< empty: libvips
         std::string firstReason; ///< why the first reader did not do it, on the second try
+        bool heavy = false; ///< read with much memory at once: never two such at a time
         std::chrono::steady_clock::time_point since;
     };
     struct Worker {
@@ -82,6 +83,9 @@ private:
     pid_t forkWorker(int channelEnd);
     void endStarter();
     bool startWorker(Worker& worker, bool withMagick);
+    /// The first task of the queue a free worker may take; none while only heavy ones wait
+    /// and another heavy one is being read.
+    std::optional<Task> takeTask();
     void endWorker(Worker& worker);
     void assign(Worker& worker, Task task);
     void readReply(Worker& worker);

@@ -3,6 +3,7 @@
 #include "text_util.h"
 
 #include <array>
+#include <cstdint>
 #include <fstream>
 #include <string_view>
 
@@ -22,6 +23,11 @@ bool hasPhotoCdSignature(const fs::path& file) {
     in.read(head.data(), static_cast<std::streamsize>(head.size()));
     return in && std::string_view(head.data(), head.size()) == PhotoCdSignature;
 }
+
+// Above this the coefficients of a progressive JPEG make it a heavy read.
+constexpr std::uint64_t HeavyDecodeBytes = std::uint64_t { 32 } << 20;
+// Markers before the frame header (tables, EXIF with its thumbnail) lie within this.
+constexpr std::size_t JpegHeaderBytes = 1 << 16;
 
 } // namespace
 
@@ -45,6 +51,35 @@ bool readByLibvipsItself(const fs::path& file) {
         || start.starts_with(std::string_view("II*\0", 4))
         || start.starts_with(std::string_view("MM\0*", 4))
         || (start.starts_with("RIFF") && start.substr(8) == "WEBP");
+}
+
+bool readsWholeImageAtOnce(const fs::path& file) {
+    std::string head(JpegHeaderBytes, '\0');
+    std::ifstream in(file, std::ios::binary);
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    if (!head.starts_with("\xFF\xD8"))
+        return false;
+    auto byte = [&head](std::size_t at) { return static_cast<unsigned char>(head[at]); };
+    // Segment by segment to the frame header (SOFn): its kind, height, width and components.
+    for (std::size_t at = 2; at + 9 < head.size() && byte(at) == 0xFF;) {
+        const unsigned marker = byte(at + 1);
+        if (marker == 0xFF) {
+            ++at; // fill byte
+            continue;
+        }
+        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8
+            && marker != 0xCC;
+        if (frame) {
+            const bool progressive = (marker & 0x3) == 0x2;
+            const std::uint64_t height = byte(at + 5) << 8 | byte(at + 6);
+            const std::uint64_t width = byte(at + 7) << 8 | byte(at + 8);
+            const std::uint64_t components = byte(at + 9);
+            return progressive && width * height * components * 2 > HeavyDecodeBytes;
+        }
+        at += 2 + (byte(at + 2) << 8 | byte(at + 3));
+    }
+    return false;
 }
 
 std::string magickFormatFor(Reader reader) {

@@ -21,6 +21,11 @@ Reader readerFor(const std::filesystem::path& file);
 /// of a JPEG, PNG, GIF, TIFF or WebP file.
 bool readByLibvipsItself(const std::filesystem::path& file);
 
+/// Whether reading the file takes a lot of memory at once: a progressive JPEG of more than a
+/// few megapixels, whose decoder keeps every coefficient of the image until its last scan
+/// (about 6 bytes a pixel), where other JPEG files are decoded shrunk, a few rows at a time.
+bool readsWholeImageAtOnce(const std::filesystem::path& file);
+
 /// The ImageMagick format a reader names, empty for libvips.
 std::string magickFormatFor(Reader reader);
 
