@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Pixelwain, installs it for this user and starts it.
-#   ~/.local/lib/pixelwain/      pixelwain, pxwalbum, lumabatch, pxwreadme.chm (program folder)
+#   ~/.local/lib/pixelwain/      pixelwain, pxwalbum, lumabatch and its readers, pxwreadme.chm (program folder)
 #   ~/.local/share/pixelwain/    pxwicon.ico, the default album icon
 #   ~/.local/bin/                pixelwain, lumabatch, pxwalbum (links into the program folder)
 # The same layout as the package's under /usr. The prefix ($PIXELWAIN_PREFIX, or ~/.pixelwain)

@@ -47,7 +47,7 @@ TEST_F(Job, RunsInThisProcessWithManyFilesInFlight) {
     ASSERT_TRUE(std::holds_alternative<Options>(parsed)) << err.str();
     JobSettings settings;
     settings.filesInFlight = 3;
-    settings.workerProgram = LUMABATCH_EXECUTABLE;
+    settings.readerFolder = fs::path(LUMABATCH_READER).parent_path();
     ExitStatus status
         = runJob(std::get<Options>(parsed), platform::DriveMap(prefix_.path()), err, settings);
     EXPECT_EQ(status, ExitStatus::AllDone) << err.str();

@@ -298,5 +298,21 @@ TEST_F(Pipeline, TruncatedJpegFails) {
     EXPECT_FALSE(convertToJpeg(cut, box(100, 100), jpeg).ok());
 }
 
+// The tool never reads two of these at once; the check looks past the EXIF block libvips writes.
+TEST_F(Pipeline, OnlyLargeProgressiveJpegsAreHeavyReads) {
+    struct Row {
+        int width;
+        bool progressive;
+        bool heavy;
+    };
+    for (const Row& row :
+        { Row { 3000, true, true }, Row { 3000, false, false }, Row { 1500, true, false } }) {
+        const fs::path file = folder_ / "photo.jpg";
+        test::patternImage(row.width, 2000, Orange, Blue)
+            .jpegsave(file.c_str(), VImage::option()->set("interlace", row.progressive));
+        EXPECT_EQ(readsWholeImageAtOnce(file), row.heavy) << row.width << " " << row.progressive;
+    }
+}
+
 } // namespace
 } // namespace pxw::lumabatch

@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include "image_pipeline.h"
+#include "magick_reader.h"
 
 #include <algorithm>
 #include <array>
@@ -25,6 +26,7 @@ using vips::VImage;
 namespace pxw::lumabatch::test {
 
 void startImageLibraries() {
+    useMagickReader(magickReader());
     initImageLibraries("lumabatch_tests");
 }
 

@@ -50,16 +50,21 @@ protected:
     }
 
     // A copy of the tool with a stand-in window beside it, which runs $STAND_IN_ACTION once
-    // two images are done; $worker is then the first of the tool's image reader workers.
+    // two images are done; $worker is then the first of the tool's image reader workers (forked
+    // by a reader that starts them, or started by the tool).
     fs::path standInWindow() {
         const fs::path bin = root_ / "bin";
         fs::create_directory(bin);
         fs::copy_file(LUMABATCH_EXECUTABLE, bin / "lumabatch");
+        for (const fs::path reader : { LUMABATCH_READER, LUMABATCH_MAGICK_READER })
+            fs::create_symlink(reader, bin / reader.filename());
         std::ofstream(bin / "lumaprogress")
             << "#!/bin/sh\nwhile read -r key value; do\n"
                "  if [ \"$key $value\" = \"done 2\" ]; then\n"
                "    for p in $(cat /proc/$PPID/task/*/children); do\n"
-               "      grep -qa image-reader-worker /proc/$p/cmdline && worker=$p && break\n"
+               "      for q in $p $(cat /proc/$p/task/*/children); do\n"
+               "        [ \"$(cat /proc/$q/comm)\" = image-reader ] && worker=${worker:-$q}\n"
+               "      done\n"
                "    done\n"
                "    eval \"$STAND_IN_ACTION\"\n"
                "  fi\n"

@@ -24,8 +24,9 @@ TempPrefix::TempPrefix(const fs::path& imageTool) {
     fs::create_directory_symlink("../drive_c", prefix() / "dosdevices" / "c:");
     fs::create_directory_symlink(driveD(), prefix() / "dosdevices" / "d:");
     fs::create_directory_symlink("/", prefix() / "dosdevices" / "z:");
+    // A link, as the program makes it: the tool finds its readers beside its real file.
     if (!imageTool.empty())
-        fs::copy_file(imageTool, toolFile());
+        fs::create_symlink(imageTool, toolFile());
     if (const char* previous = std::getenv("PIXELWAIN_PREFIX")) {
         hadPrefix_ = true;
         previousPrefix_ = previous;

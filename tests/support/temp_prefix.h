@@ -17,7 +17,7 @@ namespace pxw::testing {
 
 class TempPrefix {
 public:
-    /// `imageTool`: the built lumabatch to install as C:\windows\lumaforge\lumabatch.exe, or
+    /// `imageTool`: the built lumabatch to link as C:\windows\lumaforge\lumabatch.exe, or
     /// empty to leave the tool out.
     explicit TempPrefix(const std::filesystem::path& imageTool = {});
     ~TempPrefix();

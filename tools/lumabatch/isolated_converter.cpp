@@ -82,6 +82,7 @@ IsolatedConverter::IsolatedConverter(IsolationSettings isolation, ConvertSetting
 IsolatedConverter::~IsolatedConverter() {
     for (Worker& worker : workers_)
         endWorker(worker);
+    endStarter();
     std::error_code ec;
     if (!folder_.empty())
         fs::remove_all(folder_, ec);
@@ -93,54 +94,124 @@ std::uint64_t IsolatedConverter::defaultMemoryLimit(unsigned workers) {
     return std::clamp<std::uint64_t>(physical / 2 / std::max(workers, 1U), 1024 * MiB, 4096 * MiB);
 }
 
-bool IsolatedConverter::startWorker(Worker& worker) {
-    if (folder_.empty())
-        return false;
-    std::array<int, 2> ends {};
+// A local stream socket pair: the tool's end, and the worker's end, which is not on the number
+// it is moved to in the worker.
+bool IsolatedConverter::makeChannel(std::array<int, 2>& ends) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends.data()) != 0)
         return false;
-    // The worker's end must not sit on the number it is moved to.
     if (ends[1] == WorkerChannelFd) {
         const int moved = ::fcntl(ends[1], F_DUPFD_CLOEXEC, WorkerChannelFd + 1);
         ::close(ends[1]);
         ends[1] = moved;
     }
-    worker.folder = folder_ / ("reader-" + std::to_string(++workersStarted_));
-    std::error_code ec;
-    fs::create_directory(worker.folder, ec);
-    ::chmod(worker.folder.c_str(), 0700);
+    return ends[1] >= 0;
+}
 
-    std::vector<std::string> environment = workerEnvironment(worker.folder);
+pid_t IsolatedConverter::spawnReader(
+    const std::string& name, const std::string& mode, const fs::path& folder, int channelEnd) {
+    std::vector<std::string> environment = workerEnvironment(folder);
     std::vector<char*> envp;
     envp.reserve(environment.size() + 1);
     for (std::string& entry : environment)
         envp.push_back(entry.data());
     envp.push_back(nullptr);
-    std::string program = isolation_.workerProgram.string();
-    std::string name = "lumabatch";
-    std::string mode = WorkerArgument;
-    std::string folder = worker.folder.string();
+    std::string program = (isolation_.readerFolder / name).string();
+    std::string arg0 = name;
+    std::string arg1 = mode;
+    std::string place = folder.string();
     std::string parent = std::to_string(::getpid());
-    std::string modules = modulesNeeded_ ? "" : WithoutModulesArgument;
-    std::array<char*, 6> argv { name.data(), mode.data(), folder.data(), parent.data(),
+    std::string modules = WithoutModulesArgument;
+    std::array<char*, 6> argv { arg0.data(), arg1.data(), place.data(), parent.data(),
         modulesNeeded_ ? nullptr : modules.data(), nullptr };
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], WorkerChannelFd);
+    posix_spawn_file_actions_adddup2(&actions, channelEnd, WorkerChannelFd);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
     const int failed
         = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    return failed == 0 ? pid : -1;
+}
+
+pid_t IsolatedConverter::forkWorker(int channelEnd) {
+    if (starterPid_ < 0 && !starterFailed_) {
+        std::array<int, 2> ends {};
+        if (makeChannel(ends)) {
+            starterPid_ = spawnReader("lumabatch-reader", WorkerStarterArgument, folder_, ends[1]);
+            ::close(ends[1]);
+            starterChannel_ = ends[0];
+        }
+        starterFailed_ = starterPid_ < 0;
+    }
+    if (starterFailed_)
+        return -1;
+    std::string received;
+    std::optional<WorkerReply> reply;
+    if (sendRequest(starterChannel_, {}, channelEnd)) {
+        // The first reply waits for the starter's own start-up.
+        const auto until = Clock::now() + StartUpAllowance;
+        std::array<char, 64> buffer {};
+        pollfd watched { starterChannel_, POLLIN, 0 };
+        while (!reply && Clock::now() < until && ::poll(&watched, 1, PollMs) >= 0) {
+            if (watched.revents == 0)
+                continue;
+            const ssize_t got = ::read(starterChannel_, buffer.data(), buffer.size());
+            if (got == 0 || (got < 0 && errno != EINTR))
+                break;
+            received.append(buffer.data(), static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+            reply = takeReply(received);
+        }
+    }
+    const pid_t pid = reply ? static_cast<pid_t>(std::atol(reply->message.c_str())) : 0;
+    if (pid <= 0) {
+        // Workers are started one by one from here on.
+        ::kill(starterPid_, SIGKILL);
+        endStarter();
+        starterFailed_ = true;
+        return -1;
+    }
+    return pid;
+}
+
+void IsolatedConverter::endStarter() {
+    if (starterPid_ < 0)
+        return;
+    // With its channel closed, the starter waits for the workers it forked (ended by now) and
+    // ends.
+    ::close(starterChannel_);
+    while (::waitpid(starterPid_, nullptr, 0) < 0 && errno == EINTR) { }
+    starterPid_ = -1;
+    starterChannel_ = -1;
+}
+
+bool IsolatedConverter::startWorker(Worker& worker, bool withMagick) {
+    std::array<int, 2> ends {};
+    if (folder_.empty() || !makeChannel(ends))
+        return false;
+    // Workers without ImageMagick are forked by the starter; a worker with it, or any worker
+    // when the starter cannot be had, is a program started of its own.
+    pid_t pid = withMagick ? -1 : forkWorker(ends[1]);
+    std::error_code ec;
+    if (pid > 0) {
+        worker.folder = folder_ / ("reader-" + std::to_string(pid));
+    } else {
+        worker.folder = folder_ / ("own-reader-" + std::to_string(++workersStarted_));
+        fs::create_directory(worker.folder, ec);
+        ::chmod(worker.folder.c_str(), 0700);
+        pid = spawnReader(withMagick ? "lumabatch-magick-reader" : "lumabatch-reader",
+            WorkerArgument, worker.folder, ends[1]);
+    }
     ::close(ends[1]);
-    if (failed != 0) {
+    if (pid < 0) {
         ::close(ends[0]);
         fs::remove_all(worker.folder, ec);
         return false;
     }
     worker.pid = pid;
+    worker.withMagick = withMagick;
     worker.channel = ends[0];
     worker.received.clear();
     worker.ready = false;
@@ -172,7 +243,10 @@ void IsolatedConverter::assign(Worker& worker, Task task) {
         finish(task, { false, {}, "cannot open the file: " + base::errorText(errno), {} });
         return;
     }
-    if (worker.pid < 0 && !startWorker(worker)) {
+    const bool withMagick = needsMagick(task.magickFormat);
+    if (withMagick && !worker.withMagick)
+        endWorker(worker);
+    if (worker.pid < 0 && !startWorker(worker, withMagick)) {
         finish(task, { false, {}, "the image reader could not be started", {} });
         return;
     }
@@ -278,6 +352,19 @@ void IsolatedConverter::checkLimits(Worker& worker) {
             false);
 }
 
+std::optional<IsolatedConverter::Task> IsolatedConverter::takeTask() {
+    // Two heavy reads at once would double the batch's peak of memory.
+    const bool heavyInFlight = std::any_of(workers_.begin(), workers_.end(),
+        [](const Worker& worker) { return worker.task && worker.task->heavy; });
+    const auto next = std::find_if(queue_.begin(), queue_.end(),
+        [heavyInFlight](const Task& task) { return !heavyInFlight || !task.heavy; });
+    if (next == queue_.end())
+        return std::nullopt;
+    Task task = std::move(*next);
+    queue_.erase(next);
+    return task;
+}
+
 void IsolatedConverter::run(const std::vector<fs::path>& sources,
     const std::function<void(std::size_t)>& started,
     const std::function<void(std::size_t, ConvertResult)>& finished,
@@ -288,23 +375,24 @@ void IsolatedConverter::run(const std::vector<fs::path>& sources,
     modulesNeeded_ = false;
     for (std::size_t i = 0; i < sources.size(); ++i) {
         const Reader reader = readerFor(sources[i]);
-        queue_.push_back({ i, magickFormatFor(reader), {}, {} });
+        queue_.push_back({ i, magickFormatFor(reader), {}, readsWholeImageAtOnce(sources[i]), {} });
         // The second readers (libtiff, ImageMagick) need no module of libvips either.
         if (reader == Reader::Vips && !modulesNeeded_ && !readByLibvipsItself(sources[i]))
             modulesNeeded_ = true;
     }
     // Start every worker at once: they get ready side by side.
     for (std::size_t i = 0; i < std::min(workers_.size(), queue_.size()); ++i)
-        startWorker(workers_[i]);
+        startWorker(workers_[i], needsMagick(queue_[i].magickFormat));
 
     std::vector<pollfd> watched;
     std::vector<Worker*> busy;
     while (!stop) {
         for (Worker& worker : workers_) {
-            while (!worker.task && !queue_.empty() && !stop) {
-                Task task = std::move(queue_.front());
-                queue_.pop_front();
-                assign(worker, std::move(task));
+            while (!worker.task && !stop) {
+                std::optional<Task> task = takeTask();
+                if (!task)
+                    break;
+                assign(worker, std::move(*task));
             }
         }
         watched.clear();

@@ -1,8 +1,10 @@
 #pragma once
 
-#include "image_pipeline.h"
+#include "convert_settings.h"
+#include "reader_choice.h"
 #include "worker_channel.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -17,7 +19,7 @@
 namespace pxw::lumabatch {
 
 struct IsolationSettings {
-    std::filesystem::path workerProgram; ///< the tool itself, started in its worker mode
+    std::filesystem::path readerFolder; ///< where the reader programs lie
     unsigned workers = 1;
     std::chrono::seconds timeLimit { 60 }; ///< per file
     std::uint64_t memoryLimit = 0; ///< bytes of resident memory per worker
@@ -35,7 +37,8 @@ struct ConvertResult {
 /// file to file. The tool opens each file and hands the worker its descriptor; the worker
 /// sends the JPEG back. A worker that crashes, runs past the time limit or past the memory
 /// limit costs only its file: it is replaced by a fresh one. A file libvips does not support,
-/// or crashed on, is tried once more with ImageMagick.
+/// or crashed on, is tried once more with ImageMagick. Workers are started without
+/// ImageMagick, which few files need; a file that does gets a worker with it.
 class IsolatedConverter {
 public:
     IsolatedConverter(IsolationSettings isolation, ConvertSettings settings);
@@ -59,6 +62,7 @@ private:
         std::size_t index = 0;
         std::string magickFormat; ///< empty: libvips
         std::string firstReason; ///< why the first reader did not do it, on the second try
+        bool heavy = false; ///< read with much memory at once: never two such at a time
         std::chrono::steady_clock::time_point since;
     };
     struct Worker {
@@ -68,9 +72,20 @@ private:
         std::optional<Task> task;
         std::string received;
         bool ready = false; ///< started up: a task's time runs from here on
+        bool withMagick = false;
     };
 
-    bool startWorker(Worker& worker);
+    static bool makeChannel(std::array<int, 2>& ends);
+    /// Starts a reader program in `mode` on the channel's worker end; -1 when it cannot.
+    pid_t spawnReader(const std::string& name, const std::string& mode,
+        const std::filesystem::path& folder, int channelEnd);
+    /// A worker forked by the starter (started on first use); -1 when there is none.
+    pid_t forkWorker(int channelEnd);
+    void endStarter();
+    bool startWorker(Worker& worker, bool withMagick);
+    /// The first task of the queue a free worker may take; none while only heavy ones wait
+    /// and another heavy one is being read.
+    std::optional<Task> takeTask();
     void endWorker(Worker& worker);
     void assign(Worker& worker, Task task);
     void readReply(Worker& worker);
@@ -89,6 +104,11 @@ private:
     const std::function<void(std::size_t)>* started_ = nullptr;
     const std::function<void(std::size_t, ConvertResult)>* finished_ = nullptr;
     unsigned workersStarted_ = 0;
+    /// The reader program that forks the workers without ImageMagick: their libraries are
+    /// loaded once for all of them.
+    pid_t starterPid_ = -1;
+    int starterChannel_ = -1;
+    bool starterFailed_ = false;
     /// Whether some file of the batch needs one of libvips' modules: else workers load none.
     bool modulesNeeded_ = true;
 };

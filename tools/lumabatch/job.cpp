@@ -105,7 +105,7 @@ public:
         , sameFolder_(sameFolder)
         , progress_(err, settings.showProgressBar, files.size())
         , filesInFlight_(settings.filesInFlight)
-        , workerProgram_(settings.workerProgram)
+        , readerFolder_(settings.readerFolder)
         , showProgressBar_(settings.showProgressBar) {
         sources_.resize(files.size());
         for (std::size_t i = 0; i < files.size(); ++i)
@@ -160,8 +160,12 @@ private:
         if (landlockVersion() == 0)
             progress_.report("lumabatch: this system has no Landlock; image readers run without "
                              "file-system restrictions");
+        std::error_code ec;
+        const fs::path readers = readerFolder_.empty()
+            ? fs::read_symlink("/proc/self/exe", ec).parent_path()
+            : readerFolder_;
         IsolatedConverter converter(
-            { workerProgram_, workers, std::chrono::seconds(options_.timeLimitSeconds),
+            { readers, workers, std::chrono::seconds(options_.timeLimitSeconds),
                 IsolatedConverter::defaultMemoryLimit(workers) },
             settings);
         converter.run(
@@ -346,7 +350,7 @@ private:
     bool sameFolder_;
     Progress progress_;
     unsigned filesInFlight_;
-    fs::path workerProgram_;
+    fs::path readerFolder_;
     bool showProgressBar_;
     std::vector<Source> sources_;
     std::atomic<std::size_t> problems_ { 0 };

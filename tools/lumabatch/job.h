@@ -25,8 +25,8 @@ struct JobSettings {
     unsigned filesInFlight = 0; ///< 0: one per processor
     /// The progress window program to show during the run; none: no window.
     std::optional<std::filesystem::path> windowProgram;
-    /// The tool's own executable, started as image reader workers.
-    std::filesystem::path workerProgram = "/proc/self/exe";
+    /// Where the image reader programs lie; empty: beside the tool's own executable.
+    std::filesystem::path readerFolder;
 };
 
 /// Runs one batch: takes the list of sources, converts them in parallel into work files in

@@ -4,12 +4,9 @@
 #include "options.h"
 #include "platform/windows_path.h"
 #include "window_link.h"
-#include "worker.h"
-#include "worker_channel.h"
 
 #include <csignal>
 #include <iostream>
-#include <string_view>
 #include <unistd.h>
 
 namespace {
@@ -22,8 +19,6 @@ extern "C" void onStopSignal(int) {
 
 int main(int argc, char** argv) {
     using namespace pxw::lumabatch;
-    if (argc > 1 && std::string_view(argv[1]) == WorkerArgument)
-        return runImageReaderWorker(argc, argv);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args == std::vector<std::string> { "--version" })
         return std::cout << "lumabatch " PXW_VERSION "\n" ? 0 : 1;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "image_pipeline.h"
+#include "convert_settings.h"
 
 #include <cstdint>
 #include <optional>
@@ -8,9 +8,12 @@
 
 namespace pxw::lumabatch {
 
-/// Argument that starts the tool as an image reader worker, and the descriptor of its
+/// Argument that starts a reader program as the tool's worker, and the descriptor of its
 /// channel to the tool.
 inline constexpr const char* WorkerArgument = "--image-reader-worker";
+/// Argument that starts a reader program as the starter of the tool's workers: it forks one
+/// for each channel the tool sends it, and replies with the worker's process number.
+inline constexpr const char* WorkerStarterArgument = "--image-reader-starter";
 /// The worker's last argument when every file of the batch is one libvips reads by itself.
 inline constexpr const char* WithoutModulesArgument = "--without-modules";
 inline constexpr int WorkerChannelFd = 3;

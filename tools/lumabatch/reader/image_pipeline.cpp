@@ -4,7 +4,6 @@
 #include "base/unique_fd.h"
 #include "text_util.h"
 
-#include <Magick++.h>
 #include <array>
 #include <cerrno>
 #include <cstdarg>
@@ -14,6 +13,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <tiffio.h>
@@ -33,10 +33,6 @@ namespace pxw::lumabatch {
 namespace {
 
 constexpr double MillimetresPerInch = 25.4;
-constexpr std::string_view PhotoCdSignature = "PCD_IPI";
-constexpr std::size_t PhotoCdSignatureOffset = 2048;
-// The second reader of TIFF files is libtiff itself.
-constexpr const char* TiffFormat = "TIFF";
 
 // An open file mapped into memory, for the readers' buffer loaders: every reader can load
 // from memory, while some of libvips' readers cannot seek in a descriptor.
@@ -64,14 +60,6 @@ private:
     void* data_ = nullptr;
     std::size_t size_ = 0;
 };
-
-bool hasPhotoCdSignature(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::array<char, PhotoCdSignature.size()> head {};
-    in.seekg(static_cast<std::streamoff>(PhotoCdSignatureOffset));
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    return in && std::string_view(head.data(), head.size()) == PhotoCdSignature;
-}
 
 // Box options for thumbnail / thumbnail_image. A side without a limit is as large as
 // libvips allows; without both sides the image keeps its size.
@@ -118,39 +106,17 @@ VImage loadWithVips(const MappedFile& file, const ConvertSettings& settings, std
     return VImage::thumbnail_buffer(blob, box.width, thumbnailOptions(box));
 }
 
+std::optional<MagickReader>& magickReader() {
+    static std::optional<MagickReader> reader;
+    return reader;
+}
+
 VImage loadWithMagick(
     const MappedFile& file, const std::string& format, const ConvertSettings& settings) {
-    Magick::Image image;
-    // Warnings are reported: a damaged image must fail, not pass half grey.
-    image.quiet(false);
-    image.magick(format);
-    try {
-        image.read(Magick::Blob(file.data(), file.size()));
-    } catch (const Magick::WarningCorruptImage&) {
-        throw;
-    } catch (const Magick::Warning&) {
-        // Remarks about unknown tags and the like: the image is read.
-    }
-    if (image.columns() == 0 || image.rows() == 0)
-        throw std::runtime_error("no image in the file");
-    image.autoOrient();
-    // Photo CD pixels arrive as YCC; anything else not in sRGB is converted the same way.
-    if (image.colorSpace() != MagickCore::sRGBColorspace)
-        image.colorSpace(MagickCore::sRGBColorspace);
-    const bool withAlpha = image.matte();
-    const int bands = withAlpha ? 4 : 3;
-    const std::size_t width = image.columns();
-    const std::size_t height = image.rows();
-    std::vector<unsigned char> pixels(width * height * static_cast<std::size_t>(bands));
-    image.write(
-        0, 0, width, height, withAlpha ? "RGBA" : "RGB", MagickCore::CharPixel, pixels.data());
-
-    VipsImage* memory = vips_image_new_from_memory_copy(pixels.data(), pixels.size(),
-        static_cast<int>(width), static_cast<int>(height), bands, VIPS_FORMAT_UCHAR);
-    if (!memory)
-        throw vips::VError();
-    VImage loaded(memory);
-    loaded = loaded.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    // The tool sends ImageMagick's formats only to the reader program that links it.
+    if (!magickReader())
+        throw std::runtime_error("this image reader has no ImageMagick");
+    VImage loaded = magickReader()->load(file.data(), file.size(), format);
     Box box = boxFor(settings);
     return loaded.thumbnail_image(box.width, thumbnailOptions(box));
 }
@@ -347,10 +313,15 @@ std::string reasonFromVips(const std::string& message) {
 
 } // namespace
 
+void useMagickReader(const MagickReader& reader) {
+    magickReader() = reader;
+}
+
 void initImageLibraries(const char* programPath, bool withModules) {
     static std::once_flag once;
     std::call_once(once, [programPath, withModules] {
-        Magick::InitializeMagick(programPath);
+        if (magickReader())
+            magickReader()->start(programPath);
         // Warnings of the readers name no file: the one that says the data ran short is kept
         // for the conversion under way, the others change nothing.
         g_log_set_handler(
@@ -373,57 +344,6 @@ void initImageLibraries(const char* programPath, bool withModules) {
         // crashed now and then. The plain C paths cost about 4% of a batch's time.
         vips_vector_set_enabled(FALSE);
     });
-}
-
-Reader readerFor(const fs::path& file) {
-    std::string extension = file.extension().string();
-    if (equalIgnoringCase(extension, ".pcd") || hasPhotoCdSignature(file))
-        return Reader::MagickPhotoCd;
-    if (equalIgnoringCase(extension, ".mac") || equalIgnoringCase(extension, ".pntg")
-        || equalIgnoringCase(extension, ".pnt"))
-        return Reader::MagickMacPaint;
-    return Reader::Vips;
-}
-
-bool readByLibvipsItself(const fs::path& file) {
-    std::array<char, 12> head {};
-    std::ifstream in(file, std::ios::binary);
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    const std::string_view start(head.data(), static_cast<std::size_t>(in.gcount()));
-    return start.starts_with("\xFF\xD8\xFF") || start.starts_with("\x89PNG\r\n\x1A\n")
-        || start.starts_with("GIF87a") || start.starts_with("GIF89a")
-        || start.starts_with(std::string_view("II*\0", 4))
-        || start.starts_with(std::string_view("MM\0*", 4))
-        || (start.starts_with("RIFF") && start.substr(8) == "WEBP");
-}
-
-std::string magickFormatFor(Reader reader) {
-    switch (reader) {
-    case Reader::MagickPhotoCd:
-        return "PCD";
-    case Reader::MagickMacPaint:
-        return "MAC";
-    case Reader::Vips:
-        break;
-    }
-    return {};
-}
-
-std::string secondReaderFormat(const fs::path& file) {
-    struct Kind {
-        const char* extension;
-        const char* format;
-    };
-    static constexpr Kind Kinds[] = { { ".jpg", "JPEG" }, { ".jpeg", "JPEG" }, { ".jpe", "JPEG" },
-        { ".gif", "GIF" }, { ".tif", "TIFF" }, { ".tiff", "TIFF" }, { ".png", "PNG" },
-        { ".psd", "PSD" }, { ".bmp", "BMP" }, { ".jp2", "JP2" }, { ".j2k", "J2K" },
-        { ".jpf", "JP2" }, { ".webp", "WEBP" }, { ".heic", "HEIC" }, { ".heif", "HEIC" } };
-    const std::string extension = file.extension().string();
-    for (const Kind& kind : Kinds) {
-        if (equalIgnoringCase(extension, kind.extension))
-            return kind.format;
-    }
-    return {};
 }
 
 Status convertToJpeg(const fs::path& source, const ConvertSettings& settings, std::string& jpeg) {
@@ -475,8 +395,6 @@ Status convertDescriptor(int fd, const std::string& magickFormat, const ConvertS
             || message.find("a known") != std::string::npos;
         return failed(
             unsupported ? Failure::Unsupported : Failure::Damaged, reasonFromVips(message));
-    } catch (const Magick::Exception& error) {
-        return failed(Failure::Damaged, oneLine(error.what()));
     } catch (const std::exception& error) {
         return failed(Failure::Damaged, oneLine(error.what()));
     }

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "image_pipeline.h"
+
+namespace pxw::lumabatch {
+
+/// ImageMagick (Magick++) as the reader of Photo CD, MacPaint and the second tries.
+const MagickReader& magickReader();
+
+} // namespace pxw::lumabatch

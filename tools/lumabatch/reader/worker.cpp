@@ -1,0 +1,123 @@
+#include "worker.h"
+
+#include "image_pipeline.h"
+#include "sandbox.h"
+#include "worker_channel.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace pxw::lumabatch {
+
+namespace {
+
+constexpr int SetupFailed = 70;
+
+// Sandboxes this process into `folder`, starts the image libraries, then converts the images
+// the tool sends until it closes the channel.
+int serve(const fs::path& folder, bool withModules, const char* programPath) {
+    // Told apart from a reader that starts workers (same command line) by its name.
+    ::prctl(PR_SET_NAME, "image-reader");
+    if (platform::Status sandboxed = enterSandbox(folder); !sandboxed) {
+        std::cerr << "lumabatch: image reader: " << sandboxed.message() << "\n";
+        return SetupFailed;
+    }
+    initImageLibraries(programPath, withModules);
+    if (!sendReply(WorkerChannelFd, { WorkerOutcome::Ready, {} }))
+        return 0;
+#if !defined(__SANITIZE_ADDRESS__)
+    // Set up: what a reader says while it crashes is no message of the tool's. The
+    // sanitizers' reports are.
+    if (const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC); null >= 0) {
+        ::dup2(null, STDERR_FILENO);
+        ::close(null);
+    }
+#endif
+    for (;;) {
+        int sourceFd = -1;
+        std::optional<WorkerRequest> request = receiveRequest(WorkerChannelFd, &sourceFd);
+        if (!request)
+            return 0;
+        WorkerReply reply { WorkerOutcome::Converted, {} };
+        Failure failure = Failure::None;
+        platform::Status status = convertDescriptor(
+            sourceFd, request->magickFormat, request->settings, reply.message, &failure);
+        ::close(sourceFd);
+        if (!status) {
+            reply.outcome = failure == Failure::Unsupported ? WorkerOutcome::Unsupported
+                                                            : WorkerOutcome::Failed;
+            reply.message = status.message();
+        }
+        if (!sendReply(WorkerChannelFd, reply))
+            return 0;
+    }
+}
+
+// Starts a worker for each channel the tool sends, by forking: the libraries are loaded and
+// relocated once here, so a further worker costs a fork instead of a program's start-up.
+// Each worker gets a private folder of its own under `folder`; its number is the reply.
+int startWorkers(const fs::path& folder, bool withModules, const char* programPath) {
+    if (platform::Status sandboxed = enterSandbox(folder); !sandboxed) {
+        std::cerr << "lumabatch: image reader: " << sandboxed.message() << "\n";
+        return SetupFailed;
+    }
+    const pid_t self = ::getpid();
+    for (;;) {
+        int channel = -1;
+        if (!receiveRequest(WorkerChannelFd, &channel)) {
+            // The tool has ended the workers: they are waited for, so that their time counts
+            // as the tool's.
+            while (::wait(nullptr) > 0 || errno == EINTR) { }
+            return 0;
+        }
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() != self)
+                ::_exit(SetupFailed);
+            ::dup2(channel, WorkerChannelFd);
+            ::close(channel);
+            const fs::path own = folder / ("reader-" + std::to_string(::getpid()));
+            if (::mkdir(own.c_str(), 0700) != 0)
+                ::_exit(SetupFailed);
+            ::setenv("TMPDIR", own.c_str(), 1);
+            ::setenv("MAGICK_TEMPORARY_PATH", own.c_str(), 1);
+            ::_exit(serve(own, withModules, programPath));
+        }
+        ::close(channel);
+        if (!sendReply(
+                WorkerChannelFd, { WorkerOutcome::Ready, pid > 0 ? std::to_string(pid) : "" }))
+            return 0;
+    }
+}
+
+} // namespace
+
+int runImageReaderWorker(int argc, char** argv) {
+    if (argc < 4)
+        return SetupFailed;
+    // Ctrl+C and SIGTERM are the tool's to handle; a worker ends with the tool.
+    std::signal(SIGINT, SIG_IGN);
+    std::signal(SIGTERM, SIG_IGN);
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != static_cast<pid_t>(std::atol(argv[3])))
+        return SetupFailed;
+    const bool withModules = !(argc > 4 && std::string_view(argv[4]) == WithoutModulesArgument);
+    if (std::string_view(argv[1]) == WorkerStarterArgument)
+        return startWorkers(argv[2], withModules, argv[0]);
+    return serve(argv[2], withModules, argv[0]);
+}
+
+} // namespace pxw::lumabatch
