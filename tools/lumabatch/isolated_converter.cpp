@@ -66,6 +66,12 @@ std::uint64_t residentBytes(pid_t pid) {
     return resident * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
 }
 
+// Waits for the ended child `pid` and marks it gone.
+void reap(pid_t& pid) {
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) { }
+    pid = -1;
+}
+
 } // namespace
 
 IsolatedConverter::IsolatedConverter(IsolationSettings isolation, ConvertSettings settings)
@@ -96,15 +102,15 @@ std::uint64_t IsolatedConverter::defaultMemoryLimit(unsigned workers) {
 
 // A local stream socket pair: the tool's end, and the worker's end, which is not on the number
 // it is moved to in the worker.
-bool IsolatedConverter::makeChannel(std::array<int, 2>& ends) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends.data()) != 0)
+bool IsolatedConverter::makeChannel(std::array<base::UniqueFd, 2>& ends) {
+    std::array<int, 2> made {};
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, made.data()) != 0)
         return false;
-    if (ends[1] == WorkerChannelFd) {
-        const int moved = ::fcntl(ends[1], F_DUPFD_CLOEXEC, WorkerChannelFd + 1);
-        ::close(ends[1]);
-        ends[1] = moved;
-    }
-    return ends[1] >= 0;
+    ends[0].reset(made[0]);
+    ends[1].reset(made[1]);
+    if (made[1] == WorkerChannelFd)
+        ends[1].reset(::fcntl(made[1], F_DUPFD_CLOEXEC, WorkerChannelFd + 1));
+    return static_cast<bool>(ends[1]);
 }
 
 pid_t IsolatedConverter::spawnReader(
@@ -138,11 +144,11 @@ pid_t IsolatedConverter::spawnReader(
 
 pid_t IsolatedConverter::forkWorker(int channelEnd) {
     if (starterPid_ < 0 && !starterFailed_) {
-        std::array<int, 2> ends {};
+        std::array<base::UniqueFd, 2> ends;
         if (makeChannel(ends)) {
-            starterPid_ = spawnReader("lumabatch-reader", WorkerStarterArgument, folder_, ends[1]);
-            ::close(ends[1]);
-            starterChannel_ = ends[0];
+            starterPid_
+                = spawnReader("lumabatch-reader", WorkerStarterArgument, folder_, ends[1].get());
+            starterChannel_ = std::move(ends[0]);
         }
         starterFailed_ = starterPid_ < 0;
     }
@@ -150,15 +156,15 @@ pid_t IsolatedConverter::forkWorker(int channelEnd) {
         return -1;
     std::string received;
     std::optional<WorkerReply> reply;
-    if (sendRequest(starterChannel_, {}, channelEnd)) {
+    if (sendRequest(starterChannel_.get(), {}, channelEnd)) {
         // The first reply waits for the starter's own start-up.
         const auto until = Clock::now() + StartUpAllowance;
         std::array<char, 64> buffer {};
-        pollfd watched { starterChannel_, POLLIN, 0 };
+        pollfd watched { starterChannel_.get(), POLLIN, 0 };
         while (!reply && Clock::now() < until && ::poll(&watched, 1, PollMs) >= 0) {
             if (watched.revents == 0)
                 continue;
-            const ssize_t got = ::read(starterChannel_, buffer.data(), buffer.size());
+            const ssize_t got = ::read(starterChannel_.get(), buffer.data(), buffer.size());
             if (got == 0 || (got < 0 && errno != EINTR))
                 break;
             received.append(buffer.data(), static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
@@ -181,19 +187,17 @@ void IsolatedConverter::endStarter() {
         return;
     // With its channel closed, the starter waits for the workers it forked (ended by now) and
     // ends.
-    ::close(starterChannel_);
-    while (::waitpid(starterPid_, nullptr, 0) < 0 && errno == EINTR) { }
-    starterPid_ = -1;
-    starterChannel_ = -1;
+    starterChannel_.reset();
+    reap(starterPid_);
 }
 
 bool IsolatedConverter::startWorker(Worker& worker, bool withMagick) {
-    std::array<int, 2> ends {};
+    std::array<base::UniqueFd, 2> ends;
     if (folder_.empty() || !makeChannel(ends))
         return false;
     // Workers without ImageMagick are forked by the starter; a worker with it, or any worker
     // when the starter cannot be had, is a program started of its own.
-    pid_t pid = withMagick ? -1 : forkWorker(ends[1]);
+    pid_t pid = withMagick ? -1 : forkWorker(ends[1].get());
     std::error_code ec;
     if (pid > 0) {
         worker.folder = folder_ / ("reader-" + std::to_string(pid));
@@ -202,17 +206,15 @@ bool IsolatedConverter::startWorker(Worker& worker, bool withMagick) {
         fs::create_directory(worker.folder, ec);
         ::chmod(worker.folder.c_str(), 0700);
         pid = spawnReader(withMagick ? "lumabatch-magick-reader" : "lumabatch-reader",
-            WorkerArgument, worker.folder, ends[1]);
+            WorkerArgument, worker.folder, ends[1].get());
     }
-    ::close(ends[1]);
     if (pid < 0) {
-        ::close(ends[0]);
         fs::remove_all(worker.folder, ec);
         return false;
     }
     worker.pid = pid;
     worker.withMagick = withMagick;
-    worker.channel = ends[0];
+    worker.channel = std::move(ends[0]);
     worker.received.clear();
     worker.ready = false;
     return true;
@@ -222,12 +224,10 @@ void IsolatedConverter::endWorker(Worker& worker) {
     if (worker.pid < 0)
         return;
     ::kill(worker.pid, SIGKILL);
-    while (::waitpid(worker.pid, nullptr, 0) < 0 && errno == EINTR) { }
-    ::close(worker.channel);
+    reap(worker.pid);
+    worker.channel.reset();
     std::error_code ec;
     fs::remove_all(worker.folder, ec);
-    worker.pid = -1;
-    worker.channel = -1;
 }
 
 void IsolatedConverter::finish(const Task& task, ConvertResult result) {
@@ -252,7 +252,7 @@ void IsolatedConverter::assign(Worker& worker, Task task) {
     }
     WorkerRequest request { settings_, task.magickFormat };
     // A worker gone before it got the file shows as a closed channel below.
-    sendRequest(worker.channel, request, fd.get());
+    sendRequest(worker.channel.get(), request, fd.get());
     task.since = Clock::now();
     worker.task = std::move(task);
 }
@@ -275,13 +275,12 @@ void IsolatedConverter::lose(Worker& worker, const std::string& reason, bool cra
 
 void IsolatedConverter::readReply(Worker& worker) {
     std::array<char, 1 << 16> buffer {};
-    const ssize_t got = ::read(worker.channel, buffer.data(), buffer.size());
+    const ssize_t got = ::read(worker.channel.get(), buffer.data(), buffer.size());
     if (got < 0 && (errno == EINTR || errno == EAGAIN))
         return;
     if (got <= 0) {
-        while (::waitpid(worker.pid, nullptr, 0) < 0 && errno == EINTR) { }
-        worker.pid = -1;
-        ::close(worker.channel);
+        reap(worker.pid);
+        worker.channel.reset();
         std::error_code ec;
         fs::remove_all(worker.folder, ec);
         // A signal, or a sanitizer's report: either way the reader broke down on this file,
@@ -399,7 +398,7 @@ void IsolatedConverter::run(const std::vector<fs::path>& sources,
         busy.clear();
         for (Worker& worker : workers_) {
             if (worker.task) {
-                watched.push_back({ worker.channel, POLLIN, 0 });
+                watched.push_back({ worker.channel.get(), POLLIN, 0 });
                 busy.push_back(&worker);
             }
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/unique_fd.h"
 #include "convert_settings.h"
 #include "reader_choice.h"
 #include "worker_channel.h"
@@ -67,7 +68,7 @@ private:
     };
     struct Worker {
         pid_t pid = -1;
-        int channel = -1;
+        base::UniqueFd channel;
         std::filesystem::path folder;
         std::optional<Task> task;
         std::string received;
@@ -75,7 +76,7 @@ private:
         bool withMagick = false;
     };
 
-    static bool makeChannel(std::array<int, 2>& ends);
+    static bool makeChannel(std::array<base::UniqueFd, 2>& ends);
     /// Starts a reader program in `mode` on the channel's worker end; -1 when it cannot.
     pid_t spawnReader(const std::string& name, const std::string& mode,
         const std::filesystem::path& folder, int channelEnd);
@@ -107,7 +108,7 @@ private:
     /// The reader program that forks the workers without ImageMagick: their libraries are
     /// loaded once for all of them.
     pid_t starterPid_ = -1;
-    int starterChannel_ = -1;
+    base::UniqueFd starterChannel_;
     bool starterFailed_ = false;
     /// Whether some file of the batch needs one of libvips' modules: else workers load none.
     bool modulesNeeded_ = true;
