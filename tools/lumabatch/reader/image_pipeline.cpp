@@ -20,9 +20,6 @@
 #include <unistd.h>
 #include <vector>
 #include <vips/vips8>
-extern "C" {
-#include <vips/vector.h>
-}
 
 namespace fs = std::filesystem;
 using pxw::platform::Status;
@@ -340,9 +337,8 @@ void initImageLibraries(const char* programPath, bool withModules) {
             vips_error_exit("cannot start libvips");
         // Nothing is read twice in a batch, so caching would only hold on to memory.
         vips_cache_set_max(0);
-        // liborc frees its generated code without a lock; with several images in flight that
-        // crashed now and then. The plain C paths cost about 4% of a batch's time.
-        vips_vector_set_enabled(FALSE);
+        // liborc's vector code stays on: a reader converts one image at a time, so no thread
+        // frees generated code while another compiles some.
     });
 }
 

@@ -65,14 +65,19 @@ int serve(const fs::path& folder, bool withModules, const char* programPath) {
     }
 }
 
-// Starts a worker for each channel the tool sends, by forking: the libraries are loaded and
-// relocated once here, so a further worker costs a fork instead of a program's start-up.
+// Starts a worker for each channel the tool sends, by forking: the libraries are loaded,
+// relocated and started once here, so a further worker costs a fork instead of a program's
+// start-up.
 // Each worker gets a private folder of its own under `folder`; its number is the reply.
 int startWorkers(const fs::path& folder, bool withModules, const char* programPath) {
     if (platform::Status sandboxed = enterSandbox(folder); !sandboxed) {
         std::cerr << "lumabatch: image reader: " << sandboxed.message() << "\n";
         return SetupFailed;
     }
+    // libvips starts no thread until it converts, so it is started here once and every
+    // forked worker inherits it; it reads TMPDIR when it needs a temporary file, so each
+    // worker's own setting below still holds.
+    initImageLibraries(programPath, withModules);
     const pid_t self = ::getpid();
     for (;;) {
         int channel = -1;
