@@ -247,7 +247,13 @@ void IsolatedConverter::endWorker(Worker& worker) {
 }
 
 void IsolatedConverter::finish(const Task& task, ConvertResult result) {
-    (*finished_)(task.index, std::move(result));
+    results_.emplace_back(task.index, std::move(result));
+}
+
+void IsolatedConverter::reportFinished() {
+    for (auto& [index, result] : results_)
+        (*finished_)(index, std::move(result));
+    results_.clear();
 }
 
 void IsolatedConverter::assign(Worker& worker, Task task) {
@@ -410,6 +416,7 @@ void IsolatedConverter::run(const std::vector<fs::path>& sources,
                 assign(worker, std::move(*task));
             }
         }
+        reportFinished();
         watched.clear();
         busy.clear();
         for (Worker& worker : workers_) {
@@ -428,11 +435,12 @@ void IsolatedConverter::run(const std::vector<fs::path>& sources,
             checkLimits(*busy[i]);
         }
     }
-    // Stopped: what is in flight is abandoned with its worker.
+    // Stopped: what is in flight is abandoned with its worker; what is done is reported.
     for (Worker& worker : workers_) {
         worker.task.reset();
         endWorker(worker);
     }
+    reportFinished();
 }
 
 } // namespace pxw::lumabatch

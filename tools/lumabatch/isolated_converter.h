@@ -94,7 +94,11 @@ private:
     void checkLimits(Worker& worker);
     /// The task of a worker that ended or was ended: a second try, or a failure.
     void lose(Worker& worker, const std::string& reason, bool crashed);
+    /// Keeps a file's result for reportFinished.
     void finish(const Task& task, ConvertResult result);
+    /// Hands the kept results to `finished`: called once the free workers have their next
+    /// files, so that they convert while the results are written.
+    void reportFinished();
 
     IsolationSettings isolation_;
     ConvertSettings settings_;
@@ -104,6 +108,7 @@ private:
     const std::vector<std::filesystem::path>* sources_ = nullptr;
     const std::function<void(std::size_t)>* started_ = nullptr;
     const std::function<void(std::size_t, ConvertResult)>* finished_ = nullptr;
+    std::vector<std::pair<std::size_t, ConvertResult>> results_;
     unsigned workersStarted_ = 0;
     /// The reader program that forks the workers without ImageMagick: their libraries are
     /// loaded once for all of them.
