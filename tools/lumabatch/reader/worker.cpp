@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <iostream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <sys/prctl.h>
@@ -65,6 +66,13 @@ int serve(const fs::path& folder, bool withModules, const char* programPath) {
     }
 }
 
+// A fork copies only the calling thread, so no other may be alive at one.
+bool singleThreaded() {
+    std::error_code ec;
+    fs::directory_iterator threads("/proc/self/task", ec);
+    return !ec && std::distance(threads, fs::directory_iterator()) == 1;
+}
+
 // Starts a worker for each channel the tool sends, by forking: the libraries are loaded,
 // relocated and started once here, so a further worker costs a fork instead of a program's
 // start-up.
@@ -88,7 +96,9 @@ int startWorkers(const fs::path& folder, bool withModules, const char* programPa
             while (::wait(nullptr) > 0 || errno == EINTR) { }
             ::_exit(0);
         }
-        const pid_t pid = ::fork();
+        // Should libvips ever start a thread of its own, the tool starts its workers as
+        // programs instead (it does when no number comes back).
+        const pid_t pid = singleThreaded() ? ::fork() : -1;
         if (pid == 0) {
             ::prctl(PR_SET_PDEATHSIG, SIGKILL);
             if (::getppid() != self)
