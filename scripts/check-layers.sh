@@ -19,6 +19,7 @@ declare -A allowed=(
     [src/album]="base platform ui inputs job"
     [src/app]="base platform platform/posix albumfile zip ui view inputs job conversion album"
     [tools/lumabatch]="base platform"
+    [tools/lumabatch/jpeg]="base platform"
     [tools/lumabatch/reader]="base platform"
     [tools/lumabatch/magick]="base platform"
     [tools/lumaprogress]="base platform"

@@ -207,13 +207,19 @@ void IsolatedConverter::endStarter() {
     reap(starterPid_);
 }
 
-bool IsolatedConverter::startWorker(Worker& worker, bool withMagick) {
+IsolatedConverter::Program IsolatedConverter::programFor(const Task& task) {
+    if (task.byJpegReader)
+        return Program::Jpeg;
+    return needsMagick(task.magickFormat) ? Program::Magick : Program::Vips;
+}
+
+bool IsolatedConverter::startWorker(Worker& worker, Program program) {
     std::array<base::UniqueFd, 2> ends;
     if (folder_.empty() || !makeChannel(ends))
         return false;
-    // Workers without ImageMagick are forked by the starter; a worker with it, or any worker
-    // when the starter cannot be had, is a program started of its own.
-    pid_t pid = withMagick ? -1 : forkWorker(ends[1].get());
+    // libvips workers are forked by the starter; any other worker, or a libvips one when the
+    // starter cannot be had, is a program started of its own.
+    pid_t pid = program == Program::Vips ? forkWorker(ends[1].get()) : -1;
     std::error_code ec;
     if (pid > 0) {
         worker.folder = folder_ / ("reader-" + std::to_string(pid));
@@ -221,15 +227,17 @@ bool IsolatedConverter::startWorker(Worker& worker, bool withMagick) {
         worker.folder = folder_ / ("own-reader-" + std::to_string(++workersStarted_));
         fs::create_directory(worker.folder, ec);
         ::chmod(worker.folder.c_str(), 0700);
-        pid = spawnReader(withMagick ? "lumabatch-magick-reader" : "lumabatch-reader",
-            WorkerArgument, worker.folder, ends[1].get());
+        static constexpr const char* Names[]
+            = { "lumabatch-jpeg-reader", "lumabatch-reader", "lumabatch-magick-reader" };
+        pid = spawnReader(
+            Names[static_cast<int>(program)], WorkerArgument, worker.folder, ends[1].get());
     }
     if (pid < 0) {
         fs::remove_all(worker.folder, ec);
         return false;
     }
     worker.pid = pid;
-    worker.withMagick = withMagick;
+    worker.program = program;
     worker.channel = std::move(ends[0]);
     worker.received.clear();
     worker.ready = false;
@@ -265,18 +273,29 @@ void IsolatedConverter::assign(Worker& worker, Task task) {
         finish(task, { false, {}, "cannot open the file: " + base::errorText(errno), {} });
         return;
     }
-    const bool withMagick = needsMagick(task.magickFormat);
-    if (withMagick && !worker.withMagick)
+    // A libvips worker reads JPEG files too, and one with ImageMagick reads everything; the
+    // JPEG reader only its own.
+    if (worker.pid >= 0 && worker.program < programFor(task))
         endWorker(worker);
-    if (worker.pid < 0 && !startWorker(worker, withMagick)) {
-        finish(task, { false, {}, "the image reader could not be started", {} });
-        return;
+    if (worker.pid < 0 && !startWorker(worker, programFor(task))) {
+        // Without the JPEG reader, libvips reads its files.
+        task.byJpegReader = false;
+        if (!startWorker(worker, programFor(task))) {
+            finish(task, { false, {}, "the image reader could not be started", {} });
+            return;
+        }
     }
+    task.byJpegReader = worker.program == Program::Jpeg;
     WorkerRequest request { settings_, task.magickFormat };
     // A worker gone before it got the file shows as a closed channel below.
     sendRequest(worker.channel.get(), request, fd.get());
     task.since = Clock::now();
     worker.task = std::move(task);
+}
+
+void IsolatedConverter::handToLibvips(Task task) {
+    task.byJpegReader = false;
+    queue_.push_front(std::move(task));
 }
 
 void IsolatedConverter::lose(Worker& worker, const std::string& reason, bool crashed) {
@@ -305,6 +324,11 @@ void IsolatedConverter::readReply(Worker& worker) {
         worker.channel.reset();
         std::error_code ec;
         fs::remove_all(worker.folder, ec);
+        if (worker.task && worker.task->byJpegReader) {
+            handToLibvips(std::move(*worker.task));
+            worker.task.reset();
+            return;
+        }
         // A signal, or a sanitizer's report: either way the reader broke down on this file,
         // unless it never got as far as reading it.
         lose(worker,
@@ -330,6 +354,10 @@ void IsolatedConverter::handleReply(Worker& worker, WorkerReply reply) {
         return;
     Task task = std::move(*worker.task);
     worker.task.reset();
+    if (task.byJpegReader && reply.outcome != WorkerOutcome::Converted) {
+        handToLibvips(std::move(task));
+        return;
+    }
     const std::string second = secondReaderFormat((*sources_)[task.index]);
     switch (reply.outcome) {
     case WorkerOutcome::Converted:
@@ -394,16 +422,21 @@ void IsolatedConverter::run(const std::vector<fs::path>& sources,
     started_ = &started;
     finished_ = &finished;
     modulesNeeded_ = false;
+    // The JPEG reader writes the resolution asked for; keeping the source's is libvips' work.
+    const bool jpegReaderFits = settings_.dpiHorizontal && settings_.dpiVertical;
     for (std::size_t i = 0; i < sources.size(); ++i) {
         const Reader reader = readerFor(sources[i]);
-        queue_.push_back({ i, magickFormatFor(reader), {}, readsWholeImageAtOnce(sources[i]), {} });
+        const bool byJpegReader
+            = jpegReaderFits && reader == Reader::Vips && readByJpegReader(sources[i]);
+        queue_.push_back({ i, byJpegReader, magickFormatFor(reader), {},
+            readsWholeImageAtOnce(sources[i]), {} });
         // The second readers (libtiff, ImageMagick) need no module of libvips either.
         if (reader == Reader::Vips && !modulesNeeded_ && !readByLibvipsItself(sources[i]))
             modulesNeeded_ = true;
     }
     // Start every worker at once: they get ready side by side.
     for (std::size_t i = 0; i < std::min(workers_.size(), queue_.size()); ++i)
-        startWorker(workers_[i], needsMagick(queue_[i].magickFormat));
+        startWorker(workers_[i], programFor(queue_[i]));
 
     std::vector<pollfd> watched;
     std::vector<Worker*> busy;

@@ -37,9 +37,11 @@ struct ConvertResult {
 /// Converts files in sandboxed worker processes, one file at a time each, kept alive from
 /// file to file. The tool opens each file and hands the worker its descriptor; the worker
 /// sends the JPEG back. A worker that crashes, runs past the time limit or past the memory
-/// limit costs only its file: it is replaced by a fresh one. A file libvips does not support,
-/// or crashed on, is tried once more with ImageMagick. Workers are started without
-/// ImageMagick, which few files need; a file that does gets a worker with it.
+/// limit costs only its file: it is replaced by a fresh one. Everyday JPEG photos go to the
+/// JPEG reader, which starts far faster than libvips; what it leaves, or crashes on, goes to
+/// libvips. A file libvips does not support, or crashed on, is tried once more with
+/// ImageMagick. Workers are started without ImageMagick, which few files need; a file that
+/// does gets a worker with it.
 class IsolatedConverter {
 public:
     IsolatedConverter(IsolationSettings isolation, ConvertSettings settings);
@@ -59,8 +61,11 @@ public:
     static std::uint64_t defaultMemoryLimit(unsigned workers);
 
 private:
+    /// The reader programs, each reading what the one before it reads and more.
+    enum class Program { Jpeg, Vips, Magick };
     struct Task {
         std::size_t index = 0;
+        bool byJpegReader = false; ///< the JPEG reader takes it first
         std::string magickFormat; ///< empty: libvips
         std::string firstReason; ///< why the first reader did not do it, on the second try
         bool heavy = false; ///< read with much memory at once: never two such at a time
@@ -73,7 +78,7 @@ private:
         std::optional<Task> task;
         std::string received;
         bool ready = false; ///< started up: a task's time runs from here on
-        bool withMagick = false;
+        Program program = Program::Vips;
     };
 
     static bool makeChannel(std::array<base::UniqueFd, 2>& ends);
@@ -83,7 +88,8 @@ private:
     /// A worker forked by the starter (started on first use); -1 when there is none.
     pid_t forkWorker(int channelEnd);
     void endStarter();
-    bool startWorker(Worker& worker, bool withMagick);
+    static Program programFor(const Task& task);
+    bool startWorker(Worker& worker, Program program);
     /// The first task of the queue a free worker may take; none while only heavy ones wait
     /// and another heavy one is being read.
     std::optional<Task> takeTask();
@@ -92,6 +98,8 @@ private:
     void readReply(Worker& worker);
     void handleReply(Worker& worker, WorkerReply reply);
     void checkLimits(Worker& worker);
+    /// A file the JPEG reader left, or crashed on: libvips reads it next.
+    void handToLibvips(Task task);
     /// The task of a worker that ended or was ended: a second try, or a failure.
     void lose(Worker& worker, const std::string& reason, bool crashed);
     /// Keeps a file's result for reportFinished.

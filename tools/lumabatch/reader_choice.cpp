@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <string_view>
 
 namespace fs = std::filesystem;
@@ -53,33 +54,54 @@ bool readByLibvipsItself(const fs::path& file) {
         || (start.starts_with("RIFF") && start.substr(8) == "WEBP");
 }
 
-bool readsWholeImageAtOnce(const fs::path& file) {
+namespace {
+
+struct JpegFrame {
+    unsigned marker = 0; ///< SOF0 to SOF15
+    unsigned precision = 0;
+    std::uint64_t width = 0;
+    std::uint64_t height = 0;
+    std::uint64_t components = 0;
+};
+
+// The frame header of a JPEG file, read segment by segment; none for other files.
+std::optional<JpegFrame> jpegFrame(const fs::path& file) {
     std::string head(JpegHeaderBytes, '\0');
     std::ifstream in(file, std::ios::binary);
     in.read(head.data(), static_cast<std::streamsize>(head.size()));
     head.resize(static_cast<std::size_t>(in.gcount()));
     if (!head.starts_with("\xFF\xD8"))
-        return false;
+        return std::nullopt;
     auto byte = [&head](std::size_t at) { return static_cast<unsigned char>(head[at]); };
-    // Segment by segment to the frame header (SOFn): its kind, height, width and components.
     for (std::size_t at = 2; at + 9 < head.size() && byte(at) == 0xFF;) {
         const unsigned marker = byte(at + 1);
         if (marker == 0xFF) {
             ++at; // fill byte
             continue;
         }
-        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8
-            && marker != 0xCC;
-        if (frame) {
-            const bool progressive = (marker & 0x3) == 0x2;
-            const std::uint64_t height = byte(at + 5) << 8 | byte(at + 6);
-            const std::uint64_t width = byte(at + 7) << 8 | byte(at + 8);
-            const std::uint64_t components = byte(at + 9);
-            return progressive && width * height * components * 2 > HeavyDecodeBytes;
-        }
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
+            return JpegFrame { marker, byte(at + 4),
+                std::uint64_t { byte(at + 7) } << 8 | byte(at + 8),
+                std::uint64_t { byte(at + 5) } << 8 | byte(at + 6), byte(at + 9) };
         at += 2 + (byte(at + 2) << 8 | byte(at + 3));
     }
-    return false;
+    return std::nullopt;
+}
+
+} // namespace
+
+bool readsWholeImageAtOnce(const fs::path& file) {
+    const std::optional<JpegFrame> frame = jpegFrame(file);
+    const bool progressive = frame && (frame->marker & 0x3) == 0x2;
+    return progressive && frame->width * frame->height * frame->components * 2 > HeavyDecodeBytes;
+}
+
+bool readByJpegReader(const fs::path& file) {
+    constexpr unsigned Baseline = 0xC0;
+    constexpr unsigned Progressive = 0xC2;
+    const std::optional<JpegFrame> frame = jpegFrame(file);
+    return frame && frame->marker >= Baseline && frame->marker <= Progressive
+        && frame->precision == 8 && (frame->components == 1 || frame->components == 3);
 }
 
 std::string magickFormatFor(Reader reader) {

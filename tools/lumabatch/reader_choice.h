@@ -26,6 +26,10 @@ bool readByLibvipsItself(const std::filesystem::path& file);
 /// (about 6 bytes a pixel), where other JPEG files are decoded shrunk, a few rows at a time.
 bool readsWholeImageAtOnce(const std::filesystem::path& file);
 
+/// Whether the JPEG reader takes the file first: an 8-bit grey or colour JPEG, baseline or
+/// progressive. It leaves what it cannot read as libvips would to libvips.
+bool readByJpegReader(const std::filesystem::path& file);
+
 /// The ImageMagick format a reader names, empty for libvips.
 std::string magickFormatFor(Reader reader);
 

@@ -2,6 +2,7 @@
 
 #include "base/text.h"
 #include "base/unique_fd.h"
+#include "mapped_file.h"
 #include "text_util.h"
 
 #include <array>
@@ -30,33 +31,6 @@ namespace pxw::lumabatch {
 namespace {
 
 constexpr double MillimetresPerInch = 25.4;
-
-// An open file mapped into memory, for the readers' buffer loaders: every reader can load
-// from memory, while some of libvips' readers cannot seek in a descriptor.
-class MappedFile {
-public:
-    explicit MappedFile(int fd) {
-        struct stat info { };
-        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
-            throw std::runtime_error("not a file");
-        if (info.st_size == 0)
-            throw std::runtime_error("the file is empty");
-        size_ = static_cast<std::size_t>(info.st_size);
-        data_ = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
-        if (data_ == MAP_FAILED)
-            throw std::runtime_error("cannot read the file: " + base::errorText(errno));
-    }
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
-    ~MappedFile() { ::munmap(data_, size_); }
-
-    const void* data() const { return data_; }
-    std::size_t size() const { return size_; }
-
-private:
-    void* data_ = nullptr;
-    std::size_t size_ = 0;
-};
 
 // Box options for thumbnail / thumbnail_image. A side without a limit is as large as
 // libvips allows; without both sides the image keeps its size.

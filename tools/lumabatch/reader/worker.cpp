@@ -3,6 +3,7 @@
 #include "image_pipeline.h"
 #include "sandbox.h"
 #include "worker_channel.h"
+#include "worker_loop.h"
 
 #include <cerrno>
 #include <csignal>
@@ -24,46 +25,25 @@ namespace pxw::lumabatch {
 
 namespace {
 
-constexpr int SetupFailed = 70;
-
 // Sandboxes this process into `folder`, starts the image libraries, then converts the images
 // the tool sends until it closes the channel.
 int serve(const fs::path& folder, bool withModules, const char* programPath) {
     // Told apart from a reader that starts workers (same command line) by its name.
     ::prctl(PR_SET_NAME, "image-reader");
-    if (platform::Status sandboxed = enterSandbox(folder); !sandboxed) {
-        std::cerr << "lumabatch: image reader: " << sandboxed.message() << "\n";
-        return SetupFailed;
-    }
-    initImageLibraries(programPath, withModules);
-    if (!sendReply(WorkerChannelFd, { WorkerOutcome::Ready, {} }))
-        return 0;
-#if !defined(__SANITIZE_ADDRESS__)
-    // Set up: what a reader says while it crashes is no message of the tool's. The
-    // sanitizers' reports are.
-    if (const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC); null >= 0) {
-        ::dup2(null, STDERR_FILENO);
-        ::close(null);
-    }
-#endif
-    for (;;) {
-        int sourceFd = -1;
-        std::optional<WorkerRequest> request = receiveRequest(WorkerChannelFd, &sourceFd);
-        if (!request)
-            return 0;
-        WorkerReply reply { WorkerOutcome::Converted, {} };
-        Failure failure = Failure::None;
-        platform::Status status = convertDescriptor(
-            sourceFd, request->magickFormat, request->settings, reply.message, &failure);
-        ::close(sourceFd);
-        if (!status) {
-            reply.outcome = failure == Failure::Unsupported ? WorkerOutcome::Unsupported
-                                                            : WorkerOutcome::Failed;
-            reply.message = status.message();
-        }
-        if (!sendReply(WorkerChannelFd, reply))
-            return 0;
-    }
+    return serveRequests(
+        folder, [&] { initImageLibraries(programPath, withModules); },
+        [](int sourceFd, const WorkerRequest& request) {
+            WorkerReply reply { WorkerOutcome::Converted, {} };
+            Failure failure = Failure::None;
+            platform::Status status = convertDescriptor(
+                sourceFd, request.magickFormat, request.settings, reply.message, &failure);
+            if (!status) {
+                reply.outcome = failure == Failure::Unsupported ? WorkerOutcome::Unsupported
+                                                                : WorkerOutcome::Failed;
+                reply.message = status.message();
+            }
+            return reply;
+        });
 }
 
 // A fork copies only the calling thread, so no other may be alive at one.
@@ -80,7 +60,7 @@ bool singleThreaded() {
 int startWorkers(const fs::path& folder, bool withModules, const char* programPath) {
     if (platform::Status sandboxed = enterSandbox(folder); !sandboxed) {
         std::cerr << "lumabatch: image reader: " << sandboxed.message() << "\n";
-        return SetupFailed;
+        return WorkerSetupFailed;
     }
     // libvips starts no thread until it converts, so it is started here once and every
     // forked worker inherits it; it reads TMPDIR when it needs a temporary file, so each
@@ -102,12 +82,12 @@ int startWorkers(const fs::path& folder, bool withModules, const char* programPa
         if (pid == 0) {
             ::prctl(PR_SET_PDEATHSIG, SIGKILL);
             if (::getppid() != self)
-                ::_exit(SetupFailed);
+                ::_exit(WorkerSetupFailed);
             ::dup2(channel, WorkerChannelFd);
             ::close(channel);
             const fs::path own = folder / ("reader-" + std::to_string(::getpid()));
             if (::mkdir(own.c_str(), 0700) != 0)
-                ::_exit(SetupFailed);
+                ::_exit(WorkerSetupFailed);
             ::setenv("TMPDIR", own.c_str(), 1);
             ::setenv("MAGICK_TEMPORARY_PATH", own.c_str(), 1);
             ::_exit(serve(own, withModules, programPath));
@@ -122,14 +102,8 @@ int startWorkers(const fs::path& folder, bool withModules, const char* programPa
 } // namespace
 
 int runImageReaderWorker(int argc, char** argv) {
-    if (argc < 4)
-        return SetupFailed;
-    // Ctrl+C and SIGTERM are the tool's to handle; a worker ends with the tool.
-    std::signal(SIGINT, SIG_IGN);
-    std::signal(SIGTERM, SIG_IGN);
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != static_cast<pid_t>(std::atol(argv[3])))
-        return SetupFailed;
+    if (!adoptedByTool(argc, argv))
+        return WorkerSetupFailed;
     const bool withModules = !(argc > 4 && std::string_view(argv[4]) == WithoutModulesArgument);
     if (std::string_view(argv[1]) == WorkerStarterArgument)
         return startWorkers(argv[2], withModules, argv[0]);

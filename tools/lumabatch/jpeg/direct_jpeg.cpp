@@ -1,0 +1,377 @@
+#include "direct_jpeg.h"
+
+#include "resample.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <jpeglib.h>
+#include <lcms2.h>
+#include <libexif/exif-data.h>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace pxw::lumabatch {
+
+namespace {
+
+// libvips' largest coordinate: the size of a side the box does not limit.
+constexpr double UnlimitedSide = 10000000;
+// Input pixels the filter gets per output pixel at least, on both axes, when the decoder
+// scales down: fewer lose detail the filter would have kept.
+constexpr int InputPixelsPerOutput = 3;
+constexpr int Eighths = 8;
+
+WorkerReply leaveToLibvips(std::string why) {
+    return { WorkerOutcome::Unsupported, std::move(why) };
+}
+
+// libjpeg reports errors through a callback that must not return.
+struct JpegErrors {
+    jpeg_error_mgr manager {}; // first: libjpeg hands its callbacks a pointer to it
+    std::jmp_buf jump {};
+    std::array<char, JMSG_LENGTH_MAX> message {};
+};
+
+[[noreturn]] void stopOnError(j_common_ptr info) {
+    auto* errors = reinterpret_cast<JpegErrors*>(info->err);
+    info->err->format_message(info, errors->message.data());
+    std::longjmp(errors->jump, 1);
+}
+
+// A warning means damaged data libjpeg would read past: the file goes to libvips, which
+// decides what it is worth.
+void stopOnWarning(j_common_ptr info, int level) {
+    if (level < 0)
+        stopOnError(info);
+}
+
+void useErrors(jpeg_error_mgr& manager) {
+    jpeg_std_error(&manager);
+    manager.error_exit = stopOnError;
+    manager.emit_message = stopOnWarning;
+}
+
+// The box in the stored picture's axes, as libvips' thumbnail takes it.
+struct Box {
+    double width = UnlimitedSide;
+    double height = UnlimitedSide;
+    bool stretch = false; ///< each side to its own size
+    bool onlyDown = false; ///< no box given: shrink (never, at this size) but not enlarge
+};
+
+Box boxFor(const ConvertSettings& settings, bool turned) {
+    Box box;
+    if (!settings.width && !settings.height) {
+        box.onlyDown = true;
+        return box;
+    }
+    box.width = settings.width.value_or(UnlimitedSide);
+    box.height = settings.height.value_or(UnlimitedSide);
+    box.stretch = settings.width && settings.height && !settings.keepProportions;
+    if (turned)
+        std::swap(box.width, box.height);
+    return box;
+}
+
+std::pair<double, double> shrinkFactors(double width, double height, const Box& box) {
+    double across = width / box.width;
+    double down = height / box.height;
+    if (!box.stretch)
+        across = down = std::max(across, down);
+    if (box.onlyDown) {
+        across = std::max(across, 1.0);
+        down = std::max(down, 1.0);
+    }
+    return { across, down };
+}
+
+// The size libvips' thumbnail gives the picture, so that either reader makes the same file:
+// it shrinks on load by a power of two that leaves at least half the shrink to its filter
+// (taking the whole pixels of the shrunk picture), then sizes the result from that.
+std::pair<int, int> libvipsSize(int width, int height, const Box& box) {
+    const auto [across, down] = shrinkFactors(width, height, box);
+    const double shrink = std::min(across, down);
+    const int onLoad = shrink >= 16 ? 8 : shrink >= 8 ? 4 : shrink >= 4 ? 2 : 1;
+    const int loadedWidth = width / onLoad;
+    const int loadedHeight = height / onLoad;
+    const auto [loadedAcross, loadedDown] = shrinkFactors(loadedWidth, loadedHeight, box);
+    return { std::max(1, static_cast<int>(std::floor(loadedWidth / loadedAcross + 0.5))),
+        std::max(1, static_cast<int>(std::floor(loadedHeight / loadedDown + 0.5))) };
+}
+
+// The smallest scale in eighths that still gives the filter its input pixels.
+int decodeEighths(int width, int height, int outWidth, int outHeight) {
+    for (int eighths = 1; eighths < Eighths; ++eighths) {
+        if (width * eighths >= InputPixelsPerOutput * Eighths * outWidth
+            && height * eighths >= InputPixelsPerOutput * Eighths * outHeight)
+            return eighths;
+    }
+    return Eighths;
+}
+
+struct Marker {
+    const JOCTET* data = nullptr;
+    unsigned length = 0;
+};
+
+int exifOrientation(const Marker& exif) {
+    if (!exif.data)
+        return 1;
+    std::unique_ptr<ExifData, void (*)(ExifData*)> parsed(
+        exif_data_new_from_data(exif.data, exif.length), exif_data_unref);
+    if (!parsed)
+        return 1;
+    ExifEntry* entry = exif_content_get_entry(parsed->ifd[EXIF_IFD_0], EXIF_TAG_ORIENTATION);
+    if (!entry || entry->format != EXIF_FORMAT_SHORT || entry->components < 1)
+        return 1;
+    const int orientation = exif_get_short(entry->data, exif_data_get_byte_order(parsed.get()));
+    return orientation >= 1 && orientation <= 8 ? orientation : 1;
+}
+
+struct Decoded {
+    Pixels pixels;
+    int width = 0; ///< of the picture as stored, before scaling
+    int height = 0;
+    int eighths = Eighths;
+    int orientation = 1;
+    std::string profile; ///< an ICC profile for the decoded channels, else empty
+};
+
+// Reads the header, then decodes at the scale `plan` chooses from the stored size and the
+// orientation. No value, with the reason in `why`, when libvips should read it instead.
+template <typename Plan>
+std::optional<Decoded> decode(const void* data, std::size_t size, Plan plan, std::string& why) {
+    jpeg_decompress_struct info {};
+    JpegErrors errors;
+    info.err = &errors.manager;
+    useErrors(errors.manager);
+    Decoded decoded;
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_decompress(&info);
+        why = errors.message.data();
+        return std::nullopt;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, static_cast<const unsigned char*>(data), static_cast<unsigned long>(size));
+    jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
+    jpeg_read_header(&info, TRUE);
+    const bool grey = info.num_components == 1 && info.jpeg_color_space == JCS_GRAYSCALE;
+    const bool colour = info.num_components == 3
+        && (info.jpeg_color_space == JCS_YCbCr || info.jpeg_color_space == JCS_RGB);
+    if (info.data_precision != 8 || (!grey && !colour)) {
+        jpeg_destroy_decompress(&info);
+        why = "not an 8-bit grey or colour JPEG";
+        return std::nullopt;
+    }
+    constexpr std::string_view ExifHeader { "Exif\0\0", 6 };
+    Marker exif;
+    for (jpeg_saved_marker_ptr marker = info.marker_list; marker; marker = marker->next) {
+        if (!exif.data && marker->marker == JPEG_APP0 + 1 && marker->data_length > ExifHeader.size()
+            && std::memcmp(marker->data, ExifHeader.data(), ExifHeader.size()) == 0)
+            exif = { marker->data, marker->data_length };
+    }
+    decoded.orientation = exifOrientation(exif);
+    JOCTET* profile = nullptr;
+    unsigned profileLength = 0;
+    if (jpeg_read_icc_profile(&info, &profile, &profileLength)) {
+        decoded.profile.assign(reinterpret_cast<const char*>(profile), profileLength);
+        std::free(profile);
+    }
+    decoded.width = static_cast<int>(info.image_width);
+    decoded.height = static_cast<int>(info.image_height);
+    decoded.eighths = plan(decoded);
+    if (decoded.eighths <= 0) {
+        jpeg_destroy_decompress(&info);
+        why = "the box enlarges the picture";
+        return std::nullopt;
+    }
+    // A grey profile is applied to grey pixels; without one, libjpeg makes them RGB.
+    const bool greyProfile = grey && decoded.profile.size() > 20
+        && std::string_view(decoded.profile).substr(16, 4) == "GRAY";
+    const bool rgbProfile = colour && decoded.profile.size() > 20
+        && std::string_view(decoded.profile).substr(16, 4) == "RGB ";
+    if (!greyProfile && !rgbProfile)
+        decoded.profile.clear();
+    info.out_color_space = greyProfile ? JCS_GRAYSCALE : JCS_RGB;
+    info.scale_num = static_cast<unsigned>(decoded.eighths);
+    info.scale_denom = Eighths;
+    jpeg_start_decompress(&info);
+    Pixels& pixels = decoded.pixels;
+    pixels.width = static_cast<int>(info.output_width);
+    pixels.height = static_cast<int>(info.output_height);
+    pixels.channels = info.output_components;
+    const std::size_t rowLength = static_cast<std::size_t>(pixels.width) * pixels.channels;
+    pixels.data.resize(rowLength * pixels.height);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = &pixels.data[rowLength * info.output_scanline];
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return decoded;
+}
+
+// Converts the pixels through their embedded profile to sRGB (relative colorimetric, as the
+// libvips reader does); always gives three channels.
+std::optional<Pixels> toSrgb(Pixels pixels, const std::string& profile) {
+    if (profile.empty())
+        return pixels;
+    std::unique_ptr<void, cmsBool (*)(cmsHPROFILE)> source(
+        cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size())),
+        cmsCloseProfile);
+    std::unique_ptr<void, cmsBool (*)(cmsHPROFILE)> srgb(cmsCreate_sRGBProfile(), cmsCloseProfile);
+    if (!source || !srgb)
+        return std::nullopt;
+    std::unique_ptr<void, void (*)(cmsHTRANSFORM)> transform(
+        cmsCreateTransform(source.get(), pixels.channels == 1 ? TYPE_GRAY_8 : TYPE_RGB_8,
+            srgb.get(), TYPE_RGB_8, INTENT_RELATIVE_COLORIMETRIC, 0),
+        cmsDeleteTransform);
+    if (!transform)
+        return std::nullopt;
+    Pixels out { pixels.width, pixels.height, 3,
+        std::vector<std::uint8_t>(static_cast<std::size_t>(pixels.width) * pixels.height * 3) };
+    cmsDoTransform(transform.get(), pixels.data.data(), out.data.data(),
+        static_cast<cmsUInt32Number>(pixels.width) * pixels.height);
+    return out;
+}
+
+void setShort(ExifData* exif, ExifIfd ifd, ExifTag tag, ExifShort value) {
+    ExifEntry* entry = exif_content_get_entry(exif->ifd[ifd], tag);
+    if (!entry) {
+        entry = exif_entry_new();
+        exif_content_add_entry(exif->ifd[ifd], entry);
+        exif_entry_initialize(entry, tag);
+        exif_entry_unref(entry);
+    }
+    exif_set_short(entry->data, exif_data_get_byte_order(exif), value);
+}
+
+void setNumber(ExifData* exif, ExifIfd ifd, ExifTag tag, unsigned value) {
+    ExifEntry* entry = exif_content_get_entry(exif->ifd[ifd], tag);
+    if (!entry)
+        return;
+    const ExifByteOrder order = exif_data_get_byte_order(exif);
+    if (entry->format == EXIF_FORMAT_RATIONAL)
+        exif_set_rational(entry->data, order, { value, 1 });
+    else if (entry->format == EXIF_FORMAT_LONG)
+        exif_set_long(entry->data, order, value);
+    else if (entry->format == EXIF_FORMAT_SHORT)
+        exif_set_short(entry->data, order, static_cast<ExifShort>(value));
+}
+
+// The EXIF block libvips writes: the size, the resolution in inches and sRGB as the colour
+// space.
+std::string exifBlock(int width, int height, int dpiAcross, int dpiDown) {
+    std::unique_ptr<ExifData, void (*)(ExifData*)> exif(exif_data_new(), exif_data_unref);
+    exif_data_set_byte_order(exif.get(), EXIF_BYTE_ORDER_MOTOROLA);
+    exif_data_set_data_type(exif.get(), EXIF_DATA_TYPE_COMPRESSED);
+    exif_data_fix(exif.get());
+    setShort(exif.get(), EXIF_IFD_0, EXIF_TAG_ORIENTATION, 1);
+    setShort(exif.get(), EXIF_IFD_0, EXIF_TAG_RESOLUTION_UNIT, 2);
+    setNumber(exif.get(), EXIF_IFD_0, EXIF_TAG_X_RESOLUTION, static_cast<unsigned>(dpiAcross));
+    setNumber(exif.get(), EXIF_IFD_0, EXIF_TAG_Y_RESOLUTION, static_cast<unsigned>(dpiDown));
+    setShort(exif.get(), EXIF_IFD_EXIF, EXIF_TAG_COLOR_SPACE, 1);
+    setNumber(exif.get(), EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION, static_cast<unsigned>(width));
+    setNumber(exif.get(), EXIF_IFD_EXIF, EXIF_TAG_PIXEL_Y_DIMENSION, static_cast<unsigned>(height));
+    unsigned char* bytes = nullptr;
+    unsigned length = 0;
+    exif_data_save_data(exif.get(), &bytes, &length);
+    std::string block(reinterpret_cast<const char*>(bytes), length);
+    std::free(bytes);
+    return block;
+}
+
+// Baseline JPEG at `quality`, without chroma subsampling from quality 90 on, as libvips
+// writes it.
+std::optional<std::string> encode(const Pixels& pixels, const ConvertSettings& settings) {
+    jpeg_compress_struct info {};
+    JpegErrors errors;
+    info.err = &errors.manager;
+    useErrors(errors.manager);
+    unsigned char* buffer = nullptr;
+    unsigned long length = 0;
+    const std::string exif
+        = exifBlock(pixels.width, pixels.height, *settings.dpiHorizontal, *settings.dpiVertical);
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_compress(&info);
+        std::free(buffer);
+        return std::nullopt;
+    }
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, &buffer, &length);
+    info.image_width = static_cast<JDIMENSION>(pixels.width);
+    info.image_height = static_cast<JDIMENSION>(pixels.height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, settings.quality, TRUE);
+    if (settings.quality >= 90) {
+        for (int i = 0; i < info.num_components; ++i)
+            info.comp_info[i].h_samp_factor = info.comp_info[i].v_samp_factor = 1;
+    }
+    info.write_JFIF_header = TRUE;
+    info.density_unit = 1; // dots per inch
+    info.X_density = static_cast<UINT16>(*settings.dpiHorizontal);
+    info.Y_density = static_cast<UINT16>(*settings.dpiVertical);
+    jpeg_start_compress(&info, TRUE);
+    jpeg_write_marker(&info, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(exif.data()),
+        static_cast<unsigned>(exif.size()));
+    const std::size_t rowLength = static_cast<std::size_t>(pixels.width) * 3;
+    while (info.next_scanline < info.image_height) {
+        auto row = const_cast<JSAMPROW>(&pixels.data[rowLength * info.next_scanline]);
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::string jpeg(reinterpret_cast<const char*>(buffer), length);
+    std::free(buffer);
+    return jpeg;
+}
+
+} // namespace
+
+WorkerReply convertJpegDirectly(
+    const void* data, std::size_t size, const ConvertSettings& settings) {
+    constexpr int MaxDensity = 65535;
+    if (!settings.dpiHorizontal || !settings.dpiVertical || *settings.dpiHorizontal < 1
+        || *settings.dpiVertical < 1 || *settings.dpiHorizontal > MaxDensity
+        || *settings.dpiVertical > MaxDensity)
+        return leaveToLibvips("the source's resolution is to be kept");
+    int outWidth = 0;
+    int outHeight = 0;
+    std::string why;
+    std::optional<Decoded> decoded = decode(
+        data, size,
+        [&](const Decoded& stored) {
+            const Box box = boxFor(settings, stored.orientation >= 5);
+            std::tie(outWidth, outHeight) = libvipsSize(stored.width, stored.height, box);
+            if (outWidth > stored.width || outHeight > stored.height)
+                return 0;
+            return decodeEighths(stored.width, stored.height, outWidth, outHeight);
+        },
+        why);
+    if (!decoded)
+        return leaveToLibvips(why);
+    const double scaled = decoded->eighths / static_cast<double>(Eighths);
+    Pixels resized = shrinkLanczos3(
+        decoded->pixels, decoded->width * scaled, decoded->height * scaled, outWidth, outHeight);
+    std::optional<Pixels> srgb
+        = toSrgb(turnUpright(resized, decoded->orientation), decoded->profile);
+    if (!srgb)
+        return leaveToLibvips("its colour profile cannot be read");
+    std::optional<std::string> jpeg = encode(*srgb, settings);
+    if (!jpeg)
+        return leaveToLibvips("the picture cannot be encoded");
+    return { WorkerOutcome::Converted, std::move(*jpeg) };
+}
+
+} // namespace pxw::lumabatch

@@ -1,0 +1,52 @@
+#include "worker_loop.h"
+
+#include "sandbox.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <iostream>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+namespace pxw::lumabatch {
+
+bool adoptedByTool(int argc, char** argv) {
+    if (argc < 4)
+        return false;
+    std::signal(SIGINT, SIG_IGN);
+    std::signal(SIGTERM, SIG_IGN);
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    return ::getppid() == static_cast<pid_t>(std::atol(argv[3]));
+}
+
+int serveRequests(const std::filesystem::path& folder, const std::function<void()>& start,
+    const std::function<WorkerReply(int sourceFd, const WorkerRequest&)>& convert) {
+    if (platform::Status sandboxed = enterSandbox(folder); !sandboxed) {
+        std::cerr << "lumabatch: image reader: " << sandboxed.message() << "\n";
+        return WorkerSetupFailed;
+    }
+    start();
+    if (!sendReply(WorkerChannelFd, { WorkerOutcome::Ready, {} }))
+        return 0;
+#if !defined(__SANITIZE_ADDRESS__)
+    // Set up: what a reader says while it crashes is no message of the tool's. The
+    // sanitizers' reports are.
+    if (const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC); null >= 0) {
+        ::dup2(null, STDERR_FILENO);
+        ::close(null);
+    }
+#endif
+    for (;;) {
+        int sourceFd = -1;
+        std::optional<WorkerRequest> request = receiveRequest(WorkerChannelFd, &sourceFd);
+        if (!request)
+            return 0;
+        const WorkerReply reply = convert(sourceFd, *request);
+        ::close(sourceFd);
+        if (!sendReply(WorkerChannelFd, reply))
+            return 0;
+    }
+}
+
+} // namespace pxw::lumabatch
