@@ -99,48 +99,29 @@ Pixels shrinkLanczos3(const Pixels& in, double spanX, double spanY, int width, i
 Pixels turnUpright(const Pixels& in, int orientation) {
     if (orientation < 2 || orientation > 8)
         return in;
-    const bool turned = orientation >= 5;
-    const int width = turned ? in.height : in.width;
-    const int height = turned ? in.width : in.height;
+    // How each orientation stores the picture: its axes swapped, then mirrored.
+    struct Stored {
+        bool swapped;
+        bool mirroredX;
+        bool mirroredY;
+    };
+    static constexpr Stored Orientations[] = { {}, {}, { false, true, false },
+        { false, true, true }, { false, false, true }, { true, false, false },
+        { true, false, true }, { true, true, true }, { true, true, false } };
+    const Stored stored = Orientations[orientation];
+    const int width = stored.swapped ? in.height : in.width;
+    const int height = stored.swapped ? in.width : in.height;
     const int channels = in.channels;
     Pixels out { width, height, channels, std::vector<std::uint8_t>(in.data.size()) };
-    const int lastX = in.width - 1;
-    const int lastY = in.height - 1;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             // The stored pixel shown at (x, y).
-            int sx = x;
-            int sy = y;
-            switch (orientation) {
-            case 2:
-                sx = lastX - x;
-                break;
-            case 3:
-                sx = lastX - x;
-                sy = lastY - y;
-                break;
-            case 4:
-                sy = lastY - y;
-                break;
-            case 5:
-                sx = y;
-                sy = x;
-                break;
-            case 6:
-                sx = y;
-                sy = lastY - x;
-                break;
-            case 7:
-                sx = lastX - y;
-                sy = lastY - x;
-                break;
-            case 8:
-                sx = lastX - y;
-                sy = x;
-                break;
-            default:
-                break;
-            }
+            int sx = stored.swapped ? y : x;
+            int sy = stored.swapped ? x : y;
+            if (stored.mirroredX)
+                sx = in.width - 1 - sx;
+            if (stored.mirroredY)
+                sy = in.height - 1 - sy;
             std::copy_n(&in.data[(static_cast<std::size_t>(sy) * in.width + sx) * channels],
                 channels, &out.data[(static_cast<std::size_t>(y) * width + x) * channels]);
         }
