@@ -11,7 +11,7 @@ namespace pxw::lumabatch {
 /// size libvips gives it, the resolution asked for, baseline JPEG with a small EXIF block),
 /// with libjpeg, libexif and Little CMS alone: a program that loads only these starts in a
 /// tenth of the time libvips takes to load. It decodes at the smallest of libjpeg's eighths
-/// that leaves the filter a few pixels to each output pixel.
+/// that leaves the filter two pixels to each output pixel.
 ///
 /// A file it does not take on, it leaves to the libvips reader with an Unsupported reply:
 /// anything but 8-bit grey, RGB or YCbCr; a box that enlarges the picture; no resolution
