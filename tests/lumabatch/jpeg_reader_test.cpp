@@ -61,6 +61,7 @@ TEST_F(JpegReader, MakesWhatTheLibvipsReaderMakes) {
         { 1200, 800, 1, std::nullopt, 100, true, "p3" },
         { 5000, 300, 1, 300, 400, true, "colour" },
         { 640, 480, 1, 640, 480, true, "colour" },
+        { 640, 480, 6, std::nullopt, std::nullopt, true, "colour" },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::to_string(row.width) + "x" + std::to_string(row.height) + " orientation "

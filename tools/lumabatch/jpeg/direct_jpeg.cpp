@@ -363,8 +363,12 @@ WorkerReply convertJpegDirectly(
     if (!decoded)
         return leaveToLibvips(why);
     const double scaled = decoded->eighths / static_cast<double>(Eighths);
-    Pixels resized = shrinkLanczos3(
-        decoded->pixels, decoded->width * scaled, decoded->height * scaled, outWidth, outHeight);
+    Pixels& pixels = decoded->pixels;
+    // Kept at its size (no box): the filter would only copy it, slowly.
+    Pixels resized = pixels.width == outWidth && pixels.height == outHeight
+        ? std::move(pixels)
+        : shrinkLanczos3(
+            pixels, decoded->width * scaled, decoded->height * scaled, outWidth, outHeight);
     std::optional<Pixels> srgb
         = toSrgb(turnUpright(resized, decoded->orientation), decoded->profile);
     if (!srgb)
