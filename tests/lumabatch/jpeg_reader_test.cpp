@@ -11,8 +11,8 @@ using vips::VImage;
 namespace pxw::lumabatch {
 namespace {
 
-const std::vector<double> Orange { 200, 100, 50 };
-const std::vector<double> Blue { 30, 90, 200 };
+using test::Blue;
+using test::Orange;
 
 ConvertSettings settingsFor(std::optional<int> width, std::optional<int> height, bool keep) {
     ConvertSettings settings;

@@ -9,8 +9,8 @@ using vips::VImage;
 namespace pxw::lumabatch {
 namespace {
 
-const std::vector<double> Orange { 200, 100, 50 };
-const std::vector<double> Blue { 30, 90, 200 };
+using test::Blue;
+using test::Orange;
 
 class Pipeline : public ::testing::Test {
 protected:

@@ -12,6 +12,10 @@ namespace pxw::lumabatch::test {
 
 using pxw::testing::TempFolder;
 
+/// Two colours far apart in every band, for the halves of a pattern image.
+inline const std::vector<double> Orange { 200, 100, 50 };
+inline const std::vector<double> Blue { 30, 90, 200 };
+
 /// Starts libvips (and ImageMagick) once for the test program.
 void startImageLibraries();
 
