@@ -20,12 +20,18 @@ bool adoptedByTool(int argc, char** argv) {
     return ::getppid() == static_cast<pid_t>(std::atol(argv[3]));
 }
 
-int serveRequests(const std::filesystem::path& folder, const std::function<void()>& start,
-    const std::function<WorkerReply(int sourceFd, const WorkerRequest&)>& convert) {
+bool enterWorkerSandbox(const std::filesystem::path& folder) {
     if (platform::Status sandboxed = enterSandbox(folder); !sandboxed) {
         std::cerr << "lumabatch: image reader: " << sandboxed.message() << "\n";
-        return WorkerSetupFailed;
+        return false;
     }
+    return true;
+}
+
+int serveRequests(const std::filesystem::path& folder, const std::function<void()>& start,
+    const std::function<WorkerReply(int sourceFd, const WorkerRequest&)>& convert) {
+    if (!enterWorkerSandbox(folder))
+        return WorkerSetupFailed;
     start();
     if (!sendReply(WorkerChannelFd, { WorkerOutcome::Ready, {} }))
         return 0;

@@ -15,6 +15,10 @@ inline constexpr int WorkerSetupFailed = 70;
 /// process was not started by the tool it names.
 bool adoptedByTool(int argc, char** argv);
 
+/// Sandboxes the process into `folder` for good (see enterSandbox); on failure says why on
+/// standard error and returns false.
+bool enterWorkerSandbox(const std::filesystem::path& folder);
+
 /// The life of a worker: sandboxes the process into `folder`, calls `start` (the image
 /// libraries), tells the tool it is ready, then answers each request the tool sends over
 /// WorkerChannelFd with `convert` (given the open source file) until the tool closes the

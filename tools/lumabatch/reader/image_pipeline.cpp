@@ -15,8 +15,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <tiffio.h>
 #include <unistd.h>
 #include <vector>

@@ -1,16 +1,13 @@
 #include "worker.h"
 
 #include "image_pipeline.h"
-#include "sandbox.h"
 #include "worker_channel.h"
 #include "worker_loop.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <iostream>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -58,10 +55,8 @@ bool singleThreaded() {
 // start-up.
 // Each worker gets a private folder of its own under `folder`; its number is the reply.
 int startWorkers(const fs::path& folder, bool withModules, const char* programPath) {
-    if (platform::Status sandboxed = enterSandbox(folder); !sandboxed) {
-        std::cerr << "lumabatch: image reader: " << sandboxed.message() << "\n";
+    if (!enterWorkerSandbox(folder))
         return WorkerSetupFailed;
-    }
     // libvips starts no thread until it converts, so it is started here once and every
     // forked worker inherits it; it reads TMPDIR when it needs a temporary file, so each
     // worker's own setting below still holds.
