@@ -78,7 +78,7 @@ bool attack(const std::string& name, const std::string& argument, int sourceFd) 
         std::ifstream status("/proc/self/status");
         for (std::string line; std::getline(status, line);)
             if (line.starts_with("CapEff:") || line.starts_with("CapPrm:"))
-                if (line.find_first_not_of("0", line.find_first_not_of(" \t", 7))
+                if (line.find_first_not_of('0', line.find_first_not_of(" \t", 7))
                     != std::string::npos)
                     return true;
         return false;

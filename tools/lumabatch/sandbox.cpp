@@ -315,6 +315,12 @@ constexpr std::array KilledCalls {
     SCMP_SYS(utime),
 };
 
+// A test of a call's argument (libseccomp's own macros are C).
+scmp_arg_cmp compare(
+    unsigned argument, scmp_compare op, scmp_datum_t value, scmp_datum_t other = 0) {
+    return { argument, op, value, other };
+}
+
 Status restrictSystemCalls(SandboxRole role) {
     scmp_filter_ctx filter = seccomp_init(SCMP_ACT_ERRNO(ENOSYS));
     if (!filter)
@@ -330,8 +336,8 @@ Status restrictSystemCalls(SandboxRole role) {
     for (int call : KilledCalls)
         add(SCMP_ACT_KILL_PROCESS, call, {});
     // Replies are sent on the connected channel; an address would be another socket's.
-    add(SCMP_ACT_ALLOW, SCMP_SYS(sendto), { SCMP_A4(SCMP_CMP_EQ, 0) });
-    add(SCMP_ACT_KILL_PROCESS, SCMP_SYS(sendto), { SCMP_A4(SCMP_CMP_NE, 0) });
+    add(SCMP_ACT_ALLOW, SCMP_SYS(sendto), { compare(4, SCMP_CMP_EQ, 0) });
+    add(SCMP_ACT_KILL_PROCESS, SCMP_SYS(sendto), { compare(4, SCMP_CMP_NE, 0) });
     // glibc starts threads with clone3, whose flags a filter cannot read: it is left out, and
     // glibc falls back to clone when clone3 is missing.
     // A fork would outlive the reader and escape the tool's limits. Under the sanitizers,
@@ -341,26 +347,26 @@ Status restrictSystemCalls(SandboxRole role) {
     add(SCMP_ACT_KILL_PROCESS, SCMP_SYS(vfork), {});
 #endif
     for (scmp_datum_t flag : NamespaceFlags)
-        add(SCMP_ACT_KILL_PROCESS, SCMP_SYS(clone), { SCMP_A0(SCMP_CMP_MASKED_EQ, flag, flag) });
+        add(SCMP_ACT_KILL_PROCESS, SCMP_SYS(clone), { compare(0, SCMP_CMP_MASKED_EQ, flag, flag) });
     const auto self = static_cast<scmp_datum_t>(::getpid());
     if (role == SandboxRole::Starter) {
         // The starter forks the readers, and waits for them once the tool is done. Signals are
         // left to each reader's own filter, which knows its process number.
-        add(SCMP_ACT_ALLOW, SCMP_SYS(clone), { SCMP_A0(SCMP_CMP_MASKED_EQ, AnyNamespace, 0) });
+        add(SCMP_ACT_ALLOW, SCMP_SYS(clone), { compare(0, SCMP_CMP_MASKED_EQ, AnyNamespace, 0) });
         add(SCMP_ACT_ALLOW, SCMP_SYS(wait4), {});
         add(SCMP_ACT_ALLOW, SCMP_SYS(kill), {});
         add(SCMP_ACT_ALLOW, SCMP_SYS(tgkill), {});
     } else {
         // Threads only, in no namespace of their own.
         add(SCMP_ACT_ALLOW, SCMP_SYS(clone),
-            { SCMP_A0(SCMP_CMP_MASKED_EQ, AnyNamespace | CLONE_THREAD, CLONE_THREAD) });
+            { compare(0, SCMP_CMP_MASKED_EQ, AnyNamespace | CLONE_THREAD, CLONE_THREAD) });
         add(SCMP_ACT_KILL_PROCESS, SCMP_SYS(clone),
-            { SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD, 0) });
+            { compare(0, SCMP_CMP_MASKED_EQ, CLONE_THREAD, 0) });
         // Signals to itself only (abort, a thread's wake-up).
-        add(SCMP_ACT_ALLOW, SCMP_SYS(kill), { SCMP_A0(SCMP_CMP_EQ, self) });
-        add(SCMP_ACT_KILL_PROCESS, SCMP_SYS(kill), { SCMP_A0(SCMP_CMP_NE, self) });
-        add(SCMP_ACT_ALLOW, SCMP_SYS(tgkill), { SCMP_A0(SCMP_CMP_EQ, self) });
-        add(SCMP_ACT_KILL_PROCESS, SCMP_SYS(tgkill), { SCMP_A0(SCMP_CMP_NE, self) });
+        add(SCMP_ACT_ALLOW, SCMP_SYS(kill), { compare(0, SCMP_CMP_EQ, self) });
+        add(SCMP_ACT_KILL_PROCESS, SCMP_SYS(kill), { compare(0, SCMP_CMP_NE, self) });
+        add(SCMP_ACT_ALLOW, SCMP_SYS(tgkill), { compare(0, SCMP_CMP_EQ, self) });
+        add(SCMP_ACT_KILL_PROCESS, SCMP_SYS(tgkill), { compare(0, SCMP_CMP_NE, self) });
     }
     if (result == 0)
         result = seccomp_load(filter);
