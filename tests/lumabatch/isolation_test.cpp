@@ -173,8 +173,11 @@ TEST(Sandbox, AHostileReaderReachesOnlyItsOwnFolder) {
         test::writeBytes(sources.back(), attack);
     }
     const auto mode = fs::status(sources[12]).permissions();
-    // Debian 12's kernel offers version 2; newer ones more.
-    for (const char* version : { "0", "2" }) {
+    // Debian 12's kernel offers version 2, newer ones more; -1 stands for a kernel without
+    // Landlock, where readers see their files through a namespace of their own.
+    for (const char* version : { "0", "2", "-1" }) {
+        if (std::string(version) == "-1" && !canHideFiles())
+            continue;
         ::setenv("VIPS_PROBE_LANDLOCK", version, 1);
         std::vector<ConvertResult> results(sources.size());
         {

@@ -17,11 +17,14 @@
 #include <sched.h>
 #include <seccomp.h>
 #include <string>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -401,6 +404,72 @@ Status dropPrivileges() {
     return Status::success();
 }
 
+// Without Landlock: the file view of a new user and mount namespace, whose root holds only the
+// places above (read-only), this process's own /proc entry and the private folder. Set once:
+// a forked reader keeps its starter's view.
+bool filesHidden = false;
+
+bool writeText(const char* file, const std::string& text) {
+    const base::UniqueFd fd(::open(file, O_WRONLY | O_CLOEXEC));
+    return fd && ::write(fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size());
+}
+
+// Binds `source` at the same path under `root`, read-only unless `writable`. A bind keeps the
+// flags its mount had (the namespace may not lift them), so they are asked for again.
+bool bindInto(const fs::path& root, const fs::path& source, bool writable) {
+    std::error_code ec;
+    const fs::path target = root / source.relative_path();
+    const bool folder = fs::is_directory(source, ec);
+    fs::create_directories(folder ? target : target.parent_path(), ec);
+    if (!folder)
+        base::UniqueFd(::open(target.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
+    if (::mount(source.c_str(), target.c_str(), nullptr, MS_BIND | MS_REC, nullptr) != 0)
+        return false;
+    struct statvfs kept { };
+    if (::statvfs(target.c_str(), &kept) != 0)
+        return false;
+    unsigned long flags = MS_BIND | MS_REMOUNT | MS_NOSUID | (writable ? 0 : MS_RDONLY);
+    for (const auto& [has, flag] : { std::pair { ST_NODEV, MS_NODEV }, { ST_NOEXEC, MS_NOEXEC },
+             { ST_NOATIME, MS_NOATIME }, { ST_NODIRATIME, MS_NODIRATIME },
+             { ST_RELATIME, MS_RELATIME }, { ST_RDONLY, MS_RDONLY } })
+        flags |= (kept.f_flag & has) ? flag : 0;
+    return ::mount(nullptr, target.c_str(), nullptr, flags, nullptr) == 0;
+}
+
+Status hideFiles(const fs::path& privateFolder) {
+    const uid_t uid = ::getuid();
+    const gid_t gid = ::getgid();
+    // A process that changed its user may not write its own maps until it is dumpable again.
+    ::prctl(PR_SET_DUMPABLE, 1, 0, 0, 0);
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+        return failure("cannot enter a user namespace", errno);
+    if (!writeText("/proc/self/setgroups", "deny")
+        || !writeText("/proc/self/uid_map", std::to_string(uid) + " " + std::to_string(uid) + " 1")
+        || !writeText("/proc/self/gid_map", std::to_string(gid) + " " + std::to_string(gid) + " 1"))
+        return failure("cannot map the user namespace", errno);
+    const fs::path root = privateFolder / ".view";
+    std::error_code ec;
+    fs::create_directory(root, ec);
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+        || ::mount("tmpfs", root.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "mode=0755") != 0)
+        return failure("cannot make the file view", errno);
+    bool bound = bindInto(root, privateFolder, true)
+        && bindInto(root, "/proc/" + std::to_string(::getpid()), false);
+    for (const PathRule& place : ReadOnlyPlaces)
+        if (fs::exists(place.path, ec))
+            bound = bound && bindInto(root, place.path, false);
+    fs::create_directory_symlink(std::to_string(::getpid()), root / "proc/self", ec);
+    fs::create_directory(root / ".old", ec);
+    if (!bound || ::syscall(SYS_pivot_root, root.c_str(), (root / ".old").c_str()) != 0
+        || ::chdir("/") != 0 || ::umount2("/.old", MNT_DETACH) != 0)
+        return failure("cannot enter the file view", errno);
+    ::rmdir("/.old");
+    ::mount(nullptr, "/", nullptr, MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, nullptr);
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    filesHidden = true;
+    return Status::success();
+}
+
 } // namespace
 
 int landlockVersion() {
@@ -443,13 +512,37 @@ Status enterSandbox(const fs::path& privateFolder, SandboxRole role, int newestL
     if (Status dropped = dropPrivileges(); !dropped)
         return dropped;
     int version = landlockVersion();
-    if (newestLandlock > 0)
-        version = std::min(version, newestLandlock);
+    if (newestLandlock != 0)
+        version = std::clamp(newestLandlock, 0, version);
     if (version > 0) {
         if (Status files = restrictFiles(privateFolder, version); !files)
             return files;
+    } else if (!filesHidden && hideFiles(privateFolder)) {
+        // Whatever capabilities the namespace gave are dropped with the rest.
+        if (Status dropped = dropPrivileges(); !dropped)
+            return dropped;
     }
+    // Where neither can be had, the tool has said so once.
     return restrictSystemCalls(role);
+}
+
+} // namespace pxw::lumabatch
+
+namespace pxw::lumabatch {
+
+bool canHideFiles() {
+    const ReaderUser user = readerUser();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (user.switched
+            && (::setgroups(0, nullptr) != 0 || ::setresgid(user.gid, user.gid, user.gid) != 0
+                || ::setresuid(user.uid, user.uid, user.uid) != 0))
+            ::_exit(1);
+        ::_exit(::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0 ? 0 : 1);
+    }
+    int status = 1;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)
+        && WEXITSTATUS(status) == 0;
 }
 
 } // namespace pxw::lumabatch

@@ -11,6 +11,10 @@ namespace pxw::lumabatch {
 /// The Landlock version this kernel offers, 0 when it has none.
 int landlockVersion();
 
+/// Whether a reader may see the files it needs through a user and mount namespace of its own,
+/// as it does where the kernel has no Landlock.
+bool canHideFiles();
+
 /// What a sandboxed process may still do besides reading images.
 enum class SandboxRole {
     Reader, ///< reads images: threads, but no process of its own
@@ -49,7 +53,7 @@ void closeDescriptorsFrom(int first);
 ///   that shows only those folders, if the kernel allows one.
 /// Must run before the process starts a thread, so that every later thread inherits the
 /// restrictions. `newestLandlock` caps the Landlock version used (0: the newest the kernel
-/// offers), to try what older kernels get.
+/// offers; -1: none, as on a kernel without it), to try what older kernels get.
 platform::Status enterSandbox(const std::filesystem::path& privateFolder,
     SandboxRole role = SandboxRole::Reader, int newestLandlock = 0);
 
