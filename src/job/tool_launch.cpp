@@ -8,16 +8,22 @@ namespace pxw::job {
 namespace {
 class WaitingFlag {
 public:
-    explicit WaitingFlag(bool& flag)
-        : flag_(flag) {
+    WaitingFlag(bool& flag, platform::Toolkit& toolkit)
+        : flag_(flag)
+        , toolkit_(toolkit) {
         flag_ = true;
+        toolkit_.setBusy(true);
     }
-    ~WaitingFlag() { flag_ = false; }
+    ~WaitingFlag() {
+        flag_ = false;
+        toolkit_.setBusy(false);
+    }
     WaitingFlag(const WaitingFlag&) = delete;
     WaitingFlag& operator=(const WaitingFlag&) = delete;
 
 private:
     bool& flag_;
+    platform::Toolkit& toolkit_;
 };
 } // namespace
 
@@ -39,12 +45,13 @@ ToolRun waitedLaunch(
         return run;
     }
     run.started = true;
-    WaitingFlag waiting(form.waitingForTool);
+    WaitingFlag waiting(form.waitingForTool, services.toolkit);
     platform::ProcessHandle& process = *info.hProcess;
     do {
         services.toolkit.processPendingEvents(process.readyFd());
     } while (process.waitZero() == platform::WaitTimeout);
     run.exitCode = process.exitCode();
+    run.errorOutput = process.errorOutput();
     return run;
 }
 

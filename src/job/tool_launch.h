@@ -12,10 +12,12 @@ struct ToolRun {
     bool started = false;
     int exitCode = -1; ///< 0 every file done, 1 some failed, 2 nothing done, 3 cancelled; -1 killed
     std::string error; ///< why it could not be started
+    std::string errorOutput; ///< what the tool wrote to its standard error: its reasons
 };
 
 /// Starts the image tool with `parameters` and waits until it ends. The window keeps
-/// processing its events meanwhile; `form.waitingForTool` is set for that time.
+/// processing its events meanwhile; `form.waitingForTool` is set and a busy cursor shown for
+/// that time.
 ToolRun waitedLaunch(
     ui::frmBackupFiles& form, platform::Services& services, const std::string& parameters);
 

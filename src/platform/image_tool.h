@@ -19,6 +19,9 @@ inline constexpr const char* QuickExecutable = "C:\\WINDOWS\\lumaforge\\lumabatc
 /// The environment variable that hands a started program its show state (the nShow of its
 /// launch), as Windows hands it over in the start-up information. Absent means hidden.
 inline constexpr const char* ShowStateVariable = "PIXELWAIN_SHOW";
+/// The tool's exit status for a run it refused outright (bad settings, an unusable folder):
+/// nothing was done.
+inline constexpr int RefusedExitCode = 2;
 /// The tool's exit status after the user cancelled its run.
 inline constexpr int CancelledExitCode = 3;
 

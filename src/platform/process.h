@@ -22,8 +22,12 @@ public:
     virtual int waitZero() = 0;
     /// Exit status once ended (-1 when killed by a signal or still running).
     virtual int exitCode() const = 0;
-    /// A descriptor that becomes readable when the process ends, or -1.
+    /// A descriptor that becomes readable when the process ends (or, where its standard error
+    /// is kept, when it wrote some), or -1.
     virtual int readyFd() const = 0;
+    /// What the process wrote to its standard error, as far as read by waitZero (its first
+    /// MiB); empty where it is not kept.
+    virtual std::string errorOutput() const = 0;
 };
 
 /// The shell-execute record of the waited launch.
@@ -38,7 +42,8 @@ struct ShellExecuteInfo {
     std::string lpParameters;
     std::string lpDirectory; ///< Windows-style
     int nShow = 0;
-    std::unique_ptr<ProcessHandle> hProcess; ///< set when fMask has NoCloseProcess
+    /// Set when fMask has NoCloseProcess; the process's standard error is then kept for it.
+    std::unique_ptr<ProcessHandle> hProcess;
     std::string error; ///< why a launch failed, for the caller's message
 };
 

@@ -24,6 +24,22 @@ public:
     virtual void messageBox(const std::string& prompt, MessageIcon icon, const std::string& title)
         = 0;
 
+    /// The same, with `details` (a longer list the prompt only begins) behind a button that
+    /// shows them.
+    virtual void detailedMessageBox(const std::string& prompt, MessageIcon icon,
+        const std::string& title, const std::string& details)
+        = 0;
+
+    /// A modal question with the buttons `accept` and Cancel (the default); true when the user
+    /// chose `accept`.
+    virtual bool confirm(
+        const std::string& prompt, const std::string& title, const std::string& accept)
+        = 0;
+
+    /// Shows over the main window that a job is running (a busy cursor) or has ended. The
+    /// window still takes input meanwhile.
+    virtual void setBusy(bool busy) = 0;
+
     /// Lets the window process its pending events. When `wakeFd` is not -1 and no event is
     /// pending, it may block until a window event arrives or `wakeFd` becomes readable, so a
     /// caller polling a child process costs no busy core.

@@ -62,6 +62,10 @@ public:
     bool fileExists(const std::string&) override { return false; }
     platform::Status copyFile(const std::string&, const std::string&) override { return refused(); }
     platform::Status deleteFiles(const std::string&) override { return refused(); }
+    std::vector<platform::FolderEntry> listFolder(const std::string&) override { return {}; }
+    platform::FolderLockResult lockFolder(const std::string&) override {
+        return { nullptr, false, "not in this test" };
+    }
 
 private:
     static platform::Status refused() { return platform::Status::failure("not in this test"); }
