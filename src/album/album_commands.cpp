@@ -143,7 +143,8 @@ BuildOutcome AlbumCommands::build() {
         return endAt(End::ToolFolderMissing);
     if (!job::letToolIntoWorkFolder(form_, services_))
         return endAt(End::WorkFolderUnusable);
-    outcome.tool = job::waitedLaunch(form_, services_, job::albumParameters(form_));
+    outcome.tool = job::waitedLaunch(
+        form_, services_, job::albumParameters(form_), "lumabatch - preparing the album's images");
     if (!outcome.tool.started || outcome.tool.exitCode != 0)
         return endAt(End::ToolFailed);
     outcome.end = packAndWrite(outcome.packingError);

@@ -119,7 +119,8 @@ void ConvertCommands::Convert_Click() {
     outcome.staging = job::stageEntries(form_.FileList.entries(), workFolder, services_.files);
     if (!job::letToolIntoWorkFolder(form_, services_))
         return;
-    outcome.tool = job::waitedLaunch(form_, services_, job::convertParameters(form_));
+    outcome.tool = job::waitedLaunch(form_, services_, job::convertParameters(form_),
+        "lumabatch - converting into " + form_.DestDir.text());
     form_.workFolderHold.reset();
     if (outcome.tool.started) {
         std::unordered_set<std::string> remaining;

@@ -27,8 +27,8 @@ private:
 };
 } // namespace
 
-ToolRun waitedLaunch(
-    ui::frmBackupFiles& form, platform::Services& services, const std::string& parameters) {
+ToolRun waitedLaunch(ui::frmBackupFiles& form, platform::Services& services,
+    const std::string& parameters, const std::string& progressTitle) {
     platform::ShellExecuteInfo info;
     info.cbSize = 60;
     info.fMask = platform::ShellExecuteInfo::NoCloseProcess;
@@ -38,6 +38,14 @@ ToolRun waitedLaunch(
     info.lpParameters = parameters;
     info.lpDirectory = platform::image_tool::workingFolder();
     info.nShow = 1;
+    info.environment.push_back(
+        std::string(platform::image_tool::ProgressTitleVariable) + "=" + progressTitle);
+    if (std::optional<platform::ScreenRect> owner
+        = services.toolkit.screenRectOf(ui::handleOf(form))) {
+        info.environment.push_back(std::string(platform::image_tool::ProgressOwnerVariable) + "="
+            + std::to_string(owner->x) + " " + std::to_string(owner->y) + " "
+            + std::to_string(owner->width) + " " + std::to_string(owner->height));
+    }
 
     ToolRun run;
     if (!services.processes.shellExecuteEx(info) || !info.hProcess) {

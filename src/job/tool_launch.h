@@ -18,8 +18,10 @@ struct ToolRun {
 /// Starts the image tool with `parameters` and waits until it ends. The window keeps
 /// processing its events meanwhile; `form.waitingForTool` is set and a busy cursor shown for
 /// that time.
-ToolRun waitedLaunch(
-    ui::frmBackupFiles& form, platform::Services& services, const std::string& parameters);
+/// `progressTitle` names the run in the title of the tool's progress window, which opens over
+/// the main window.
+ToolRun waitedLaunch(ui::frmBackupFiles& form, platform::Services& services,
+    const std::string& parameters, const std::string& progressTitle);
 
 /// Starts the quick run of the image tool, whose whole command line comes from the controls,
 /// and does not wait for it.

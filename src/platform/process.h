@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace pxw::platform {
 
@@ -42,6 +43,8 @@ struct ShellExecuteInfo {
     std::string lpParameters;
     std::string lpDirectory; ///< Windows-style
     int nShow = 0;
+    /// "NAME=value" entries the program gets in its environment besides this program's own.
+    std::vector<std::string> environment;
     /// Set when fMask has NoCloseProcess; the process's standard error is then kept for it.
     std::unique_ptr<ProcessHandle> hProcess;
     std::string error; ///< why a launch failed, for the caller's message

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace pxw::ui {
@@ -14,6 +15,14 @@ namespace pxw::platform {
 using WindowHandle = const ui::Form*;
 
 enum class MessageIcon { None, Exclamation, Information };
+
+/// A window's place on the screen, in pixels, frame included.
+struct ScreenRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
 
 /// The window toolkit, as far as commands need it.
 class Toolkit {
@@ -35,6 +44,9 @@ public:
     virtual bool confirm(
         const std::string& prompt, const std::string& title, const std::string& accept)
         = 0;
+
+    /// Where `window` lies on the screen; nothing when it is not shown.
+    virtual std::optional<ScreenRect> screenRectOf(WindowHandle window) = 0;
 
     /// Shows over the main window that a job is running (a busy cursor) or has ended. The
     /// window still takes input meanwhile.

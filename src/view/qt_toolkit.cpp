@@ -80,6 +80,14 @@ bool QtToolkit::confirm(
     return box.clickedButton() == acceptButton;
 }
 
+std::optional<platform::ScreenRect> QtToolkit::screenRectOf(platform::WindowHandle window) {
+    const QWidget* view = windows_.viewOf(window);
+    if (view == nullptr || !view->isVisible())
+        return std::nullopt;
+    const QRect frame = view->frameGeometry();
+    return platform::ScreenRect { frame.x(), frame.y(), frame.width(), frame.height() };
+}
+
 void QtToolkit::setBusy(bool busy) {
     if (!mainWindow_)
         return;

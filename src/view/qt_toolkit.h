@@ -36,6 +36,7 @@ public:
         const std::string& title, const std::string& details) override;
     bool confirm(
         const std::string& prompt, const std::string& title, const std::string& accept) override;
+    std::optional<platform::ScreenRect> screenRectOf(platform::WindowHandle window) override;
     /// A busy cursor over the main window only: its controls still take input.
     void setBusy(bool busy) override;
     void processPendingEvents(int wakeFd) override;

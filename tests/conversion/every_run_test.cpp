@@ -48,8 +48,13 @@ TEST_P(Leftovers, AreRemovedBeforeStaging) {
     EXPECT_EQ(fileNames(out()), std::vector<std::string> { "00.jpg" });
 }
 
+std::string buttonName(Button button) {
+    return button == Button::Convert ? "Convert" : "OutputToFolder";
+}
+
 INSTANTIATE_TEST_SUITE_P(Runs, Leftovers,
-    ::testing::Values(LeftoverCase { Button::Convert }, LeftoverCase { Button::OutputToFolder }));
+    ::testing::Values(LeftoverCase { Button::Convert }, LeftoverCase { Button::OutputToFolder }),
+    [](const auto& info) { return buttonName(info.param.button); });
 
 struct ClashCase {
     Button button;
@@ -82,7 +87,10 @@ TEST_P(Clash, IsAskedOnceAndCancelChangesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Answers, Clash,
     ::testing::Values(ClashCase { Button::Convert, true }, ClashCase { Button::Convert, false },
-        ClashCase { Button::OutputToFolder, false }));
+        ClashCase { Button::OutputToFolder, false }),
+    [](const auto& info) {
+        return buttonName(info.param.button) + (info.param.replace ? "Replace" : "Cancel");
+    });
 
 TEST_F(EveryRun, ASecondWindowWhileARunHoldsTheWorkFolderStartsNothing) {
     listPhoto("a.jpg");
@@ -147,6 +155,9 @@ TEST_P(ToolReason, ReachesTheWindowAndNothingPassesForConverted) {
 INSTANTIATE_TEST_SUITE_P(Runs, ToolReason,
     ::testing::Values(ReasonCase { "wide", false, "-w", "The image tool refused to run: " },
         ReasonCase { "300", true, pxw::base::errorText(EROFS),
-            "1 image of 1 could not be converted:\nD:\\a.jpg: " }));
+            "1 image of 1 could not be converted:\nD:\\a.jpg: " }),
+    [](const auto& info) {
+        return std::string(info.param.readOnlyOutput ? "ReadOnlyFolder" : "BadWidth");
+    });
 
 } // namespace

@@ -49,6 +49,9 @@ public:
         return answer;
     }
     void setBusy(bool busy) override { busyChanges.push_back(busy); }
+    std::optional<platform::ScreenRect> screenRectOf(platform::WindowHandle) override {
+        return std::nullopt;
+    }
     void processPendingEvents(int wakeFd) override {
         ++pumps;
         if (onPump)

@@ -115,19 +115,26 @@ struct ChildReport {
 // async-signal-safe calls are allowed, so nothing is allocated there.
 class ExecPlan {
 public:
-    ExecPlan(fs::path program, std::vector<std::string> arguments, fs::path folder, int show)
+    ExecPlan(fs::path program, std::vector<std::string> arguments, fs::path folder, int show,
+        std::vector<std::string> extraEnvironment = {})
         : program_(std::move(program))
         , arguments_(std::move(arguments))
+        , environment_(std::move(extraEnvironment))
         , folder_(std::move(folder)) {
         for (std::string& argument : arguments_)
             argv_.push_back(argument.data());
         argv_.push_back(nullptr);
-        // This program's environment, with the show state of this launch only.
-        const std::string showPrefix = std::string(image_tool::ShowStateVariable) + "=";
+        // This program's environment, with the show state and the extra entries of this
+        // launch only.
+        std::vector<std::string> replaced { std::string(image_tool::ShowStateVariable) + "=" };
+        for (const std::string& entry : environment_)
+            replaced.push_back(entry.substr(0, entry.find('=') + 1));
         if (show != 0)
-            environment_.push_back(showPrefix + std::to_string(show));
+            environment_.push_back(replaced.front() + std::to_string(show));
         for (char** entry = environ; *entry; ++entry) {
-            if (!std::string_view(*entry).starts_with(showPrefix))
+            const std::string_view text(*entry);
+            if (std::none_of(replaced.begin(), replaced.end(),
+                    [&](const std::string& name) { return text.starts_with(name); }))
                 environment_.emplace_back(*entry);
         }
         for (std::string& entry : environment_)
@@ -475,7 +482,7 @@ bool PosixProcesses::shellExecuteEx(ShellExecuteInfo& info) {
 
     std::vector<std::string> arguments = splitCommandLine(info.lpParameters);
     arguments.insert(arguments.begin(), program->string());
-    ExecPlan plan(*program, std::move(arguments), folder, info.nShow);
+    ExecPlan plan(*program, std::move(arguments), folder, info.nShow, info.environment);
     const bool watched = (info.fMask & ShellExecuteInfo::NoCloseProcess) != 0;
     // A watched program's standard error is kept for the caller: its reasons for a failure.
     UniqueFd errorRead;
