@@ -132,10 +132,10 @@ BuildOutcome AlbumCommands::build() {
     };
     if (form_.iconlist.text().empty() || !files.fileExists(form_.iconlist.text()))
         return endAt(End::IconMissing);
-    if (form_.FileList.ListCount() == 0)
-        return endAt(End::ListEmpty);
     if (!job::takeCleanWorkFolder(form_, services_))
         return endAt(End::WorkFolderUnusable);
+    if (form_.FileList.ListCount() == 0)
+        return endAt(End::ListEmpty);
     outcome.staging = job::stageEntries(form_.FileList.entries(), form_.Text4.text(), files);
     if (!outcome.staging.failures.empty())
         return endAt(End::StagingFailed);
