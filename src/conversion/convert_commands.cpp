@@ -43,6 +43,7 @@ job::Report convertReport(const ConvertOutcome& outcome, const std::string& outp
 
     // Each image that was not converted, with the reason the copy or the tool gave for it.
     std::vector<std::string> lines;
+    lines.reserve(failures.size() + left.size() + 1);
     for (const job::StagingFailure& failure : failures)
         lines.push_back(base::printable(failure.entry) + ": " + base::printable(failure.reason));
     const std::map<std::string, std::string> reasons = job::toolReasons(tool.errorOutput, left);

@@ -86,6 +86,7 @@ bool mayReplace(platform::Toolkit& toolkit, const std::string& folder,
     if (existing.empty())
         return true;
     std::vector<std::string> shown;
+    shown.reserve(existing.size());
     for (const std::string& name : existing)
         shown.push_back(base::printable(name));
     const std::string count
