@@ -38,6 +38,7 @@ ToolRun waitedLaunch(ui::frmBackupFiles& form, platform::Services& services,
     info.lpParameters = parameters;
     info.lpDirectory = platform::image_tool::workingFolder();
     info.nShow = 1;
+    info.keepErrorOutput = true; // the tool's reasons for what it did not convert
     info.environment.push_back(
         std::string(platform::image_tool::ProgressTitleVariable) + "=" + progressTitle);
     if (std::optional<platform::ScreenRect> owner

@@ -23,8 +23,8 @@ public:
     virtual int waitZero() = 0;
     /// Exit status once ended (-1 when killed by a signal or still running).
     virtual int exitCode() const = 0;
-    /// A descriptor that becomes readable when the process ends (or, where its standard error
-    /// is kept, when it wrote some), or -1.
+    /// A descriptor that becomes readable when the process ends, or -1. Where its standard
+    /// error is kept, also when it wrote some or closed it: a wake is then no proof of the end.
     virtual int readyFd() const = 0;
     /// What the process wrote to its standard error, as far as read by waitZero (its first
     /// MiB); empty where it is not kept.
@@ -45,8 +45,9 @@ struct ShellExecuteInfo {
     int nShow = 0;
     /// "NAME=value" entries the program gets in its environment besides this program's own.
     std::vector<std::string> environment;
-    /// Set when fMask has NoCloseProcess; the process's standard error is then kept for it.
-    std::unique_ptr<ProcessHandle> hProcess;
+    /// Keep what the process writes to its standard error (with NoCloseProcess) for hProcess.
+    bool keepErrorOutput = false;
+    std::unique_ptr<ProcessHandle> hProcess; ///< set when fMask has NoCloseProcess
     std::string error; ///< why a launch failed, for the caller's message
 };
 

@@ -487,7 +487,7 @@ bool PosixProcesses::shellExecuteEx(ShellExecuteInfo& info) {
     // A watched program's standard error is kept for the caller: its reasons for a failure.
     UniqueFd errorRead;
     UniqueFd errorWrite;
-    if (int ends[2]; watched && ::pipe2(ends, O_CLOEXEC) == 0) {
+    if (int ends[2]; watched && info.keepErrorOutput && ::pipe2(ends, O_CLOEXEC) == 0) {
         errorRead.reset(ends[0]);
         errorWrite.reset(ends[1]);
         plan.sendErrorOutputTo(errorWrite.get());
