@@ -66,7 +66,7 @@ struct DropHaul {
     int alreadyListed = 0;
 };
 
-// Deep enough for any photo tree, and an end to a folder that links to its own parent.
+// Deep enough for any photo tree.
 constexpr int MaxFolderDepth = 32;
 
 void collect(const std::string& path, bool isFolder, int depth, platform::FileSystem& files,
@@ -74,8 +74,11 @@ void collect(const std::string& path, bool isFolder, int depth, platform::FileSy
     if (isFolder) {
         if (depth >= MaxFolderDepth)
             return;
-        for (const platform::FolderEntry& entry : files.listFolder(path))
-            collect(path + "\\" + entry.name, entry.isFolder, depth + 1, files, haul);
+        for (const platform::FolderEntry& entry : files.listFolder(path)) {
+            // A linked folder inside may lead back to its parent, again and again.
+            if (!(entry.isFolder && entry.isLink))
+                collect(path + "\\" + entry.name, entry.isFolder, depth + 1, files, haul);
+        }
     } else if (!isConvertedImageType(path)) {
         haul.notImages.push_back(path);
     } else if (haul.listed.insert(path).second) {

@@ -28,6 +28,7 @@ struct FolderLockResult {
 struct FolderEntry {
     std::string name;
     bool isFolder = false;
+    bool isLink = false; ///< reached through a link
 };
 
 /// The file-system service, on Windows-style paths.

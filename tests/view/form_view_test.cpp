@@ -415,6 +415,7 @@ TEST(FormView, ADroppedFolderTreeAddsEveryImageInItOnce) {
     for (const char* file : { "pics/a.jpg", "pics/b.PNG", "pics/notes.txt", "pics/deep/c.jpeg",
              "pics/deep/deeper/d.WEBP", "pics/deep/deeper/e.Heic" })
         h.temp.makeFile(file);
+    std::filesystem::create_directory_symlink("..", h.temp.driveC() / "pics" / "deep" / "loop");
     h.form.FileList.AddItem("C:\\pics\\a.jpg");
     QMimeData dropped;
     dropped.setUrls({ QUrl::fromLocalFile(qtPath(h.temp.driveC() / "pics")),

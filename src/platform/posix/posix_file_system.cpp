@@ -288,14 +288,15 @@ std::vector<FolderEntry> PosixFileSystem::listFolder(const std::string& folder) 
         // The type from the listing spares a stat per file; only unknown types and links
         // (followed, as opening the path would) need one.
         unsigned char type = entry->d_type;
-        if (type == DT_UNKNOWN || type == DT_LNK) {
+        const bool link = type == DT_LNK;
+        if (type == DT_UNKNOWN || link) {
             struct stat info { };
             if (::fstatat(dirFd, entry->d_name, &info, 0) != 0)
                 continue;
             type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
         }
         if (type == DT_DIR || type == DT_REG)
-            entries.push_back({ std::string(name), type == DT_DIR });
+            entries.push_back({ std::string(name), type == DT_DIR, link });
     }
     return entries;
 }
