@@ -35,6 +35,9 @@ Picture pictureOf(const Fl_RGB_Image& image) {
     return picture;
 }
 
+constexpr int MinimumWidth = 320;
+constexpr int MinimumHeight = 240;
+
 } // namespace
 
 std::optional<std::string> FltkDialogs::chooseFolder() {
@@ -133,8 +136,20 @@ int ImageBox::handle(int event) {
     return Fl_Widget::handle(event);
 }
 
+namespace {
+// 800 x 640, or less where the screen's work area is smaller, so that the window with the
+// frame its window manager adds fits the screen it opens on.
+Size openingSize() {
+    int left = 0, top = 0, width = 0, height = 0;
+    Fl::screen_work_area(left, top, width, height);
+    constexpr int Frame = 48;
+    return { std::clamp(width - Frame, MinimumWidth, 800),
+        std::clamp(height - Frame, MinimumHeight, 640) };
+}
+} // namespace
+
 AlbumWindow::AlbumWindow(AlbumReader& album, std::string albumName, AlbumDialogs& dialogs)
-    : Fl_Double_Window(800, 640)
+    : Fl_Double_Window(openingSize().width, openingSize().height)
     , album_(album)
     , albumName_(std::move(albumName))
     , dialogs_(dialogs) {
@@ -149,7 +164,7 @@ AlbumWindow::AlbumWindow(AlbumReader& album, std::string albumName, AlbumDialogs
     bar->end();
     end();
     resizable(view_);
-    size_range(320, 240);
+    size_range(MinimumWidth, MinimumHeight);
 
     // The arrow keys belong to the window, so the buttons never take the focus from it.
     for (Fl_Button* button : { previous_, next_, save_ })
@@ -281,9 +296,17 @@ std::string saveReportText(const ExtractReport& report, const std::string& folde
     std::string text = std::to_string(report.written.size())
         + (report.written.size() == 1 ? " image" : " images") + " saved into "
         + base::inQuotes(folder) + ".";
-    if (report.renamed > 0)
+    if (report.renamed > 0) {
         text += "\n" + std::to_string(report.renamed)
-            + " of them under new names, beside the files of their names that were there.";
+            + " of them under new names, beside the files of their names that were there:";
+        // The names as they now stand in the folder, so the user can find them.
+        constexpr std::size_t Named = 10;
+        for (std::size_t i = 0; i < report.renamedNames.size() && i < Named; ++i)
+            text += (i == 0 ? " " : ", ") + base::printable(report.renamedNames[i]);
+        if (report.renamedNames.size() > Named)
+            text += " and " + std::to_string(report.renamedNames.size() - Named) + " more";
+        text += ".";
+    }
     return text;
 }
 
