@@ -1,7 +1,10 @@
 #include "worker_channel.h"
 
+#include "base/text.h"
+
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -126,18 +129,51 @@ bool sendReply(int channel, const WorkerReply& reply) {
         && writeAll(channel, reply.message.data(), reply.message.size());
 }
 
-std::optional<WorkerReply> takeReply(std::string& received) {
+DecodedReply takeReply(std::string& received, const ReplyLimits& limits) {
+    using Kind = DecodedReply::Kind;
     WireReplyHeader header {};
     if (received.size() < sizeof header)
-        return std::nullopt;
-    std::memcpy(&header, received.data(), sizeof header);
+        return {};
+    std::memcpy(&header.outcome, received.data() + offsetof(WireReplyHeader, outcome),
+        sizeof header.outcome);
+    std::memcpy(
+        &header.length, received.data() + offsetof(WireReplyHeader, length), sizeof header.length);
+    std::uint64_t most = 0;
+    switch (static_cast<WorkerOutcome>(header.outcome)) {
+    case WorkerOutcome::Ready:
+        most = limits.readyExpected ? MaxReadyBytes : 0;
+        if (!limits.readyExpected)
+            return { Kind::Damaged, {} };
+        break;
+    case WorkerOutcome::Converted:
+        most = limits.jpegBytes;
+        if (limits.readyExpected || most == 0)
+            return { Kind::Damaged, {} };
+        break;
+    case WorkerOutcome::Unsupported:
+    case WorkerOutcome::Failed:
+        most = MaxReasonBytes;
+        if (limits.readyExpected)
+            return { Kind::Damaged, {} };
+        break;
+    default:
+        return { Kind::Damaged, {} };
+    }
+    if (header.length > most)
+        return { Kind::Damaged, {} };
     if (received.size() - sizeof header < header.length)
-        return std::nullopt;
-    WorkerReply reply;
-    reply.outcome = static_cast<WorkerOutcome>(header.outcome);
-    reply.message = received.substr(sizeof header, header.length);
+        return {};
+    DecodedReply decoded { Kind::Reply,
+        { static_cast<WorkerOutcome>(header.outcome),
+            received.substr(sizeof header, header.length) } };
+    const std::string& message = decoded.reply.message;
+    const bool wellFormed = decoded.reply.outcome == WorkerOutcome::Ready
+        ? std::all_of(message.begin(), message.end(), [](char c) { return c >= '0' && c <= '9'; })
+        : decoded.reply.outcome == WorkerOutcome::Converted || base::printable(message) == message;
+    if (!wellFormed)
+        return { Kind::Damaged, {} };
     received.erase(0, sizeof header + header.length);
-    return reply;
+    return decoded;
 }
 
 } // namespace pxw::lumabatch

@@ -1,5 +1,7 @@
 #include "progress_window.h"
 
+#include "base/text.h"
+
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,6 +15,12 @@ namespace {
 
 // Below this the estimate of the time left jumps about too much to help.
 constexpr qint64 EstimateAfterMs = 2000;
+
+// Names come from outside: a control character or a bidi override could otherwise forge or
+// reorder what the window shows.
+QString shown(const QString& text) {
+    return QString::fromStdString(base::printable(text.toStdString()));
+}
 
 } // namespace
 
@@ -65,13 +73,13 @@ void ProgressWindow::apply(const QString& line) {
     const QString key = line.section(QLatin1Char(' '), 0, 0);
     const QString value = line.section(QLatin1Char(' '), 1);
     if (key == QLatin1String("title")) {
-        setWindowTitle(value);
+        setWindowTitle(shown(value));
     } else if (key == QLatin1String("total")) {
         total_ = value.toInt();
         bar_->setRange(0, total_);
         showCount();
     } else if (key == QLatin1String("file")) {
-        file_->setText(value);
+        file_->setText(shown(value));
     } else if (key == QLatin1String("done")) {
         done_ = value.toInt();
         bar_->setValue(done_);
