@@ -4,9 +4,11 @@
 
 #include "sandbox.h"
 #include "test_support.h"
+#include "worker_channel.h"
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -148,6 +150,51 @@ TEST(Sandbox, AWorkerReachesOnlyItsOwnFolderAndNoNetworkOrPrograms) {
             EXPECT_EQ((WEXITSTATUS(status) >> i) & 1, 0)
                 << probes[i].what << (probes[i].expected ? " was refused" : " was allowed");
         std::filesystem::remove(scratch);
+    }
+}
+
+// A reader that breaks the rules of the wire ends at once and costs only its file, whatever
+// time limit is left: a stand-in libvips reader (a script beside a copy of the tool) says it
+// is ready, then sends what each row says.
+TEST(Isolation, RepliesAgainstTheRulesEndTheirReader) {
+    test::TempFolder root;
+    const fs::path bin = root / "bin";
+    const fs::path source = root / "src";
+    fs::create_directories(bin);
+    fs::create_directories(source);
+    fs::copy_file(LUMABATCH_EXECUTABLE, bin / "lumabatch");
+    test::writeBytes(source / "a.png", "\x89PNG\r\n\x1A\n");
+    const std::string ready
+        = "\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000";
+    struct Row {
+        const char* what;
+        std::string reply; ///< after the first "ready", as printf(1) writes it
+    };
+    const Row rows[] = {
+        { "a JPEG of 2^62 bytes",
+            "\\001\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\100" },
+        { "a second ready", ready },
+        { "an outcome that is none",
+            "\\115\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000" },
+        { "a reason that is no text",
+            "\\003\\000\\000\\000\\000\\000\\000\\000\\002\\000\\000\\000\\000\\000\\000\\000\\033"
+            "c" },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        fs::remove(bin / "lumabatch-reader");
+        std::ofstream(bin / "lumabatch-reader")
+            << "#!/bin/sh\n[ \"$1\" = " << WorkerArgument << " ] || exit 1\nprintf '" << ready
+            << row.reply << "' >&3\nexec sleep 60\n";
+        fs::permissions(bin / "lumabatch-reader", fs::perms::owner_all);
+        test::RunResult run = test::runTool(
+            { "s=" + source.string(), "d=" + (root / "dst").string(), "--time-limit", "30" }, {},
+            bin / "lumabatch");
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err,
+            "lumabatch: a.png: the image reader sent a damaged reply\n"
+            "lumabatch: 0 of 1 files converted into \""
+                + (root / "dst").string() + "\"; 1 problem reported above\n");
     }
 }
 
