@@ -80,7 +80,7 @@ std::string gigabytes(std::uint64_t bytes) {
 
 SourceHead inspectHead(std::string_view head, std::string_view name) {
     SourceHead result;
-    const std::string_view extension = fs::path(name).extension().native();
+    const std::string extension = fs::path(name).extension().native();
     if (equalIgnoringCase(extension, ".pcd")
         || head.substr(std::min(head.size(), PhotoCdSignatureOffset)).starts_with(PhotoCdSignature))
         result.reader = Reader::MagickPhotoCd;

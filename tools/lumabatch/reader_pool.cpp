@@ -280,7 +280,7 @@ std::optional<ReaderPool::Report> ProcessPool::read(Reader& reader) {
     }
     reader.received.append(buffer.data(), static_cast<std::size_t>(got));
     for (;;) {
-        const DecodedReply decoded
+        DecodedReply decoded
             = takeReply(reader.received, { reader.busy ? reader.jpegLimit : 0, !reader.ready });
         if (decoded.kind == DecodedReply::Kind::Incomplete)
             return std::nullopt;
