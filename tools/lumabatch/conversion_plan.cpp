@@ -33,11 +33,18 @@ std::optional<std::pair<std::size_t, ConvertResult>> ConversionPlan::refused() {
     return std::pair { index, ConvertResult { false, {}, files_[index].refusal, {} } };
 }
 
-std::optional<Task> ConversionPlan::next() {
-    const auto found = std::find_if(queue_.begin(), queue_.end(),
-        [this](const Task& task) { return heavyInFlight_ == 0 || !task.heavy; });
+std::optional<Task> ConversionPlan::next(std::optional<Program> running) {
+    auto allowed = [this](const Task& task) { return heavyInFlight_ == 0 || !task.heavy; };
+    auto found = std::find_if(queue_.begin(), queue_.end(), allowed);
     if (found == queue_.end())
         return std::nullopt;
+    // Looking further would leave a large file of another reader to the end of the batch.
+    constexpr std::ptrdiff_t Lookahead = 8;
+    const auto within = queue_.end() - found > Lookahead ? found + Lookahead : queue_.end();
+    const auto fitting = std::find_if(
+        found, within, [&](const Task& task) { return allowed(task) && task.program == running; });
+    if (fitting != within)
+        found = fitting;
     Task task = std::move(*found);
     queue_.erase(found);
     ++inFlight_;
@@ -89,30 +96,6 @@ std::optional<ConvertResult> ConversionPlan::settle(
         {} };
 }
 
-namespace {
-
-// A free slot for a file read by `program`: one whose reader runs it, else an empty one,
-// else any (its reader is replaced).
-std::optional<std::size_t> slotFor(
-    const ReaderPool& pool, const std::vector<std::optional<Task>>& busy, Program program) {
-    std::optional<std::size_t> empty;
-    std::optional<std::size_t> other;
-    for (std::size_t slot = 0; slot < busy.size(); ++slot) {
-        if (busy[slot])
-            continue;
-        const std::optional<Program> running = pool.program(slot);
-        if (running == program)
-            return slot;
-        if (!running && !empty)
-            empty = slot;
-        if (running && !other)
-            other = slot;
-    }
-    return empty ? empty : other;
-}
-
-} // namespace
-
 void runPlan(ConversionPlan& plan, ReaderPool& pool,
     const std::function<void(std::size_t)>& started,
     const std::function<void(std::size_t, ConvertResult)>& finished,
@@ -130,13 +113,14 @@ void runPlan(ConversionPlan& plan, ReaderPool& pool,
             started(refused->first);
             results.push_back(std::move(*refused));
         }
-        for (std::optional<std::size_t> slot; !stop;) {
-            if (std::none_of(busy.begin(), busy.end(), [](const auto& task) { return !task; }))
-                break;
-            std::optional<Task> task = plan.next();
+        for (std::size_t slot = 0; slot < busy.size() && !stop;) {
+            if (busy[slot]) {
+                ++slot;
+                continue;
+            }
+            std::optional<Task> task = plan.next(pool.program(slot));
             if (!task)
                 break;
-            slot = slotFor(pool, busy, task->program);
             const PlannedFile& file = plan.file(task->index);
             if (task->firstHandOver)
                 started(task->index);
@@ -146,13 +130,13 @@ void runPlan(ConversionPlan& plan, ReaderPool& pool,
             if (!source.fd || source.device != file.device || source.inode != file.inode) {
                 settle(std::move(*task), Outcome::Refused,
                     source.fd ? "replaced while the run was under way" : source.refusal);
-                continue;
+                continue; // the slot is still free
             }
-            if (!pool.handOver(*slot, *task, source.fd.get(), file.jpegLimit)) {
+            if (!pool.handOver(slot, *task, source.fd.get(), file.jpegLimit)) {
                 settle(std::move(*task), Outcome::NotStarted, {});
                 continue;
             }
-            busy[*slot] = std::move(task);
+            busy[slot++] = std::move(task);
         }
         // The free readers have their next files: they convert while the results are written.
         for (auto& [index, result] : results)

@@ -73,8 +73,10 @@ public:
     const PlannedFile& file(std::size_t index) const { return files_[index]; }
     /// The next file to hand over, in the order given; none while nothing waits, or while only
     /// heavy files wait and a heavy one is being read (two at once would double the peak of
-    /// memory). A file refused from its head comes out of `refused` instead.
-    std::optional<Task> next();
+    /// memory). A file read by `running`, the program of the reader that is to take it, may
+    /// come a few places early: that reader then needs no replacing. A file refused from its
+    /// head comes out of `refused` instead.
+    std::optional<Task> next(std::optional<Program> running = std::nullopt);
     /// A file refused from its head, with its result; each once.
     std::optional<std::pair<std::size_t, ConvertResult>> refused();
     /// What becomes of a task after `outcome`: its file's result, or none when another reader

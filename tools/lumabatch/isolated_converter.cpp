@@ -25,19 +25,23 @@ constexpr std::uint64_t JpegHeaderBytes = MiB;
 std::uint64_t jpegLimit(
     const ConvertSettings& settings, const SourceHead& head, std::uint64_t memoryLimit) {
     const std::uint64_t most = memoryLimit > 0 ? memoryLimit : std::uint64_t { 4096 } * MiB;
-    std::uint64_t width = settings.width ? static_cast<std::uint64_t>(*settings.width) : 0;
-    std::uint64_t height = settings.height ? static_cast<std::uint64_t>(*settings.height) : 0;
+    std::uint64_t width = static_cast<std::uint64_t>(std::max(settings.width.value_or(0), 0));
+    std::uint64_t height = static_cast<std::uint64_t>(std::max(settings.height.value_or(0), 0));
     if (head.width > 0 && head.height > 0 && (width == 0 || height == 0)) {
+        // EXIF may turn the picture a quarter: the free side takes the longer of both ratios.
+        const std::uint64_t longer = std::max(head.width, head.height);
+        const std::uint64_t shorter = std::min(head.width, head.height);
         if (width == 0 && height == 0) {
             width = head.width;
             height = head.height;
         } else if (width == 0) {
-            width = (head.width * height + head.height - 1) / head.height + 1;
+            width = (height * longer + shorter - 1) / shorter;
         } else {
-            height = (head.height * width + head.width - 1) / head.width + 1;
+            height = (width * longer + shorter - 1) / shorter;
         }
     }
-    if (width == 0 || height == 0)
+    // Sides of at most 2^31 each: their product does not overflow.
+    if (width == 0 || height == 0 || width * height >= most / JpegBytesPerPixel)
         return most;
     return std::min(most, width * height * JpegBytesPerPixel + JpegHeaderBytes);
 }
