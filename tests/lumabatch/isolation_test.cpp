@@ -2,10 +2,12 @@
 // refuses, a file that crashes libvips' JPEG 2000 reader, and damaged files. The real tool
 // reads them in its sandboxed workers.
 
+#include "base/text.h"
 #include "sandbox.h"
 #include "test_support.h"
 #include "worker_channel.h"
 
+#include <array>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
@@ -196,6 +198,22 @@ TEST(Isolation, RepliesAgainstTheRulesEndTheirReader) {
             "lumabatch: 0 of 1 files converted into \""
                 + (root / "dst").string() + "\"; 1 problem reported above\n");
     }
+}
+
+// A reader's own long or unprintable reason still reaches the tool as a reason, not as a
+// damaged reply.
+TEST(Isolation, AReadersReasonIsSentAsTheToolTakesIt) {
+    std::array<int, 2> ends {};
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends.data()), 0);
+    const std::string reason = "libvips:\tline\x1b[2J\xff " + std::string(5000, 'x');
+    ASSERT_TRUE(sendReply(ends[1], { WorkerOutcome::Failed, reason }));
+    std::string received(2 * MaxReasonBytes, '\0');
+    received.resize(static_cast<std::size_t>(::read(ends[0], received.data(), received.size())));
+    const DecodedReply decoded = takeReply(received, {});
+    EXPECT_EQ(decoded.kind, DecodedReply::Kind::Reply);
+    EXPECT_TRUE(base::printable(reason).starts_with(decoded.reply.message.substr(0, 100)));
+    ::close(ends[0]);
+    ::close(ends[1]);
 }
 
 } // namespace

@@ -124,9 +124,23 @@ std::optional<WorkerRequest> receiveRequest(int channel, int* sourceFd) {
 }
 
 bool sendReply(int channel, const WorkerReply& reply) {
-    const WireReplyHeader header { static_cast<std::int32_t>(reply.outcome), reply.message.size() };
+    // A reason goes as the tool takes it: printable, and cut short (never inside a character).
+    std::string reason;
+    if (reply.outcome == WorkerOutcome::Unsupported || reply.outcome == WorkerOutcome::Failed) {
+        reason = base::printable(reply.message);
+        if (reason.size() > MaxReasonBytes) {
+            reason.resize(MaxReasonBytes - 3);
+            while ((static_cast<unsigned char>(reason.back()) & 0xC0) == 0x80)
+                reason.pop_back();
+            if (static_cast<unsigned char>(reason.back()) >= 0xC0)
+                reason.pop_back();
+            reason += "...";
+        }
+    }
+    const std::string& message = reason.empty() ? reply.message : reason;
+    const WireReplyHeader header { static_cast<std::int32_t>(reply.outcome), message.size() };
     return writeAll(channel, reinterpret_cast<const char*>(&header), sizeof header)
-        && writeAll(channel, reply.message.data(), reply.message.size());
+        && writeAll(channel, message.data(), message.size());
 }
 
 DecodedReply takeReply(std::string& received, const ReplyLimits& limits) {

@@ -41,7 +41,7 @@ bool sendRequest(int channel, const WorkerRequest& request, int sourceFd);
 /// Blocks until a request arrives; no value once the tool has closed the channel.
 std::optional<WorkerRequest> receiveRequest(int channel, int* sourceFd);
 
-/// Sends a reply (blocking).
+/// Sends a reply (blocking); a reason is sent printable and cut to MaxReasonBytes.
 bool sendReply(int channel, const WorkerReply& reply);
 
 /// What a reply may hold. A reason is short, printable text.
