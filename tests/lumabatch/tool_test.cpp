@@ -306,7 +306,9 @@ TEST_F(Tool, HostileEntriesAreNamedAndRefusedAtOnce) {
         EXPECT_NE(run.err.find("lumabatch: " + line), std::string::npos) << line << run.err;
     EXPECT_EQ(run.err.find("\nlumabatch: all 99"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("second reader"), std::string::npos) << run.err;
+    // The folder is neither a source nor a problem.
     EXPECT_NE(run.err.find("1 of 4 files converted"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("; 3 problems reported above"), std::string::npos) << run.err;
 }
 
 } // namespace
