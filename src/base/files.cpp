@@ -140,8 +140,8 @@ bool TemporaryFile::create(const fs::path& folder, std::string_view tag, mode_t 
     }).has_value();
 }
 
-bool TemporaryFile::renameTo(const fs::path& target) {
-    if (!close() || ::rename(path_.c_str(), target.c_str()) != 0)
+bool TemporaryFile::renameTo(const fs::path& target, bool replace) {
+    if (!close() || !moveIntoPlace(AT_FDCWD, path_.c_str(), AT_FDCWD, target.c_str(), replace))
         return false;
     path_.clear();
     return true;

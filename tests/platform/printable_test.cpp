@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -11,6 +12,10 @@ struct PrintableRow {
     std::string_view raw;
     std::string_view shown;
 };
+
+void PrintTo(const PrintableRow& row, std::ostream* out) {
+    *out << row.what;
+}
 
 class Printable : public testing::TestWithParam<PrintableRow> { };
 

@@ -2,6 +2,7 @@
 
 #include "reader_choice.h"
 #include "reader_pool.h"
+#include "sandbox.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -56,6 +57,7 @@ IsolatedConverter::IsolatedConverter(IsolationSettings isolation, ConvertSetting
         = (fs::path(temporary && *temporary ? temporary : "/tmp") / "lumabatch-XXXXXX").string();
     if (::mkdtemp(pattern.data()))
         folder_ = pattern;
+    handToReaderUser(folder_);
 }
 
 IsolatedConverter::~IsolatedConverter() {

@@ -1,5 +1,6 @@
 #include "reader_pool.h"
 
+#include "sandbox.h"
 #include "worker_channel.h"
 
 #include <algorithm>
@@ -50,7 +51,8 @@ std::vector<std::string> readerEnvironment(const fs::path& folder, bool readerPe
     bool ownConcurrency = false;
     for (char** entry = environ; *entry; ++entry) {
         const std::string_view text = *entry;
-        if (text.starts_with("TMPDIR=") || text.starts_with("MAGICK_TEMPORARY_PATH="))
+        if (!passedToReaders(text) || text.starts_with("TMPDIR=")
+            || text.starts_with("MAGICK_TEMPORARY_PATH="))
             continue;
         if (UnderAddressSanitizer && text.starts_with(sanitizer)) {
             sanitizer = std::string(text) + ":";
@@ -212,6 +214,7 @@ bool ProcessPool::start(Reader& reader, Program program) {
         reader.folder = settings_.folder / ("own-reader-" + std::to_string(++started_));
         fs::create_directory(reader.folder, ec);
         ::chmod(reader.folder.c_str(), 0700);
+        handToReaderUser(reader.folder);
         static constexpr const char* Names[]
             = { "lumabatch-jpeg-reader", "lumabatch-reader", "lumabatch-magick-reader" };
         pid = spawnReader(
