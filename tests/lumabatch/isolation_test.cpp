@@ -2,14 +2,18 @@
 // refuses, a file that crashes libvips' JPEG 2000 reader, and damaged files. The real tool
 // reads them in its sandboxed workers.
 
+#include "base/text.h"
 #include "base/unique_fd.h"
 #include "isolated_converter.h"
 #include "sandbox.h"
 #include "test_support.h"
+#include "worker_channel.h"
 
+#include <array>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -197,6 +201,67 @@ TEST(Sandbox, AHostileReaderReachesOnlyItsOwnFolder) {
     ::unsetenv("PXW_PROBE_SECRET");
     EXPECT_EQ(fs::status(sources[12]).permissions(), mode);
     EXPECT_FALSE(fs::exists(root / "disk"));
+}
+
+// A reader that breaks the rules of the wire ends at once and costs only its file, whatever
+// time limit is left: a stand-in libvips reader (a script beside a copy of the tool) says it
+// is ready, then sends what each row says.
+TEST(Isolation, RepliesAgainstTheRulesEndTheirReader) {
+    test::TempFolder root;
+    const fs::path bin = root / "bin";
+    const fs::path source = root / "src";
+    fs::create_directories(bin);
+    fs::create_directories(source);
+    fs::copy_file(LUMABATCH_EXECUTABLE, bin / "lumabatch");
+    test::writeBytes(source / "a.png", "\x89PNG\r\n\x1A\n");
+    const std::string ready
+        = "\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000";
+    struct Row {
+        const char* what;
+        std::string reply; ///< after the first "ready", as printf(1) writes it
+    };
+    const Row rows[] = {
+        { "a JPEG of 2^62 bytes",
+            "\\001\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\100" },
+        { "a second ready", ready },
+        { "an outcome that is none",
+            "\\115\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000" },
+        { "a reason that is no text",
+            "\\003\\000\\000\\000\\000\\000\\000\\000\\002\\000\\000\\000\\000\\000\\000\\000\\033"
+            "c" },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        fs::remove(bin / "lumabatch-reader");
+        std::ofstream(bin / "lumabatch-reader")
+            << "#!/bin/sh\n[ \"$1\" = " << WorkerArgument << " ] || exit 1\nprintf '" << ready
+            << row.reply << "' >&3\nexec sleep 60\n";
+        fs::permissions(bin / "lumabatch-reader", fs::perms::owner_all);
+        test::RunResult run = test::runTool(
+            { "s=" + source.string(), "d=" + (root / "dst").string(), "--time-limit", "30" }, {},
+            bin / "lumabatch");
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err,
+            "lumabatch: a.png: the image reader sent a damaged reply\n"
+            "lumabatch: 0 of 1 files converted into \""
+                + (root / "dst").string() + "\"; 1 problem reported above\n");
+    }
+}
+
+// A reader's own long or unprintable reason still reaches the tool as a reason, not as a
+// damaged reply.
+TEST(Isolation, AReadersReasonIsSentAsTheToolTakesIt) {
+    std::array<int, 2> ends {};
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends.data()), 0);
+    const std::string reason = "libvips:\tline\x1b[2J\xff " + std::string(5000, 'x');
+    ASSERT_TRUE(sendReply(ends[1], { WorkerOutcome::Failed, reason }));
+    std::string received(2 * MaxReasonBytes, '\0');
+    received.resize(static_cast<std::size_t>(::read(ends[0], received.data(), received.size())));
+    const DecodedReply decoded = takeReply(received, {});
+    EXPECT_EQ(decoded.kind, DecodedReply::Kind::Reply);
+    EXPECT_TRUE(base::printable(reason).starts_with(decoded.reply.message.substr(0, 100)));
+    ::close(ends[0]);
+    ::close(ends[1]);
 }
 
 } // namespace

@@ -68,8 +68,9 @@ TEST(Sources, AToZIgnoringCaseWithoutExcludedAndWorkFiles) {
     ASSERT_TRUE(sources) << error;
     std::vector<std::string> names;
     for (const SourceFile& source : *sources)
-        names.push_back(source.name);
-    EXPECT_EQ(names, (std::vector<std::string> { "A.jpg", "a2.png", "b.jpg", "c.JPG" }));
+        names.push_back(source.name + (source.folder ? "/" : ""));
+    // Folders are listed, to be named in the report.
+    EXPECT_EQ(names, (std::vector<std::string> { "A.jpg", "a2.png", "b.jpg", "c.JPG", "sub/" }));
 }
 
 TEST(Sources, ByteOrderWithoutSorting) {

@@ -1,10 +1,12 @@
 // Runs the built lumabatch on folders of images made here, as the program and a user do.
 
+#include "base/text.h"
 #include "platform/windows_path.h"
 #include "test_support.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 using vips::VImage;
@@ -12,7 +14,9 @@ using vips::VImage;
 namespace pxw::lumabatch {
 namespace {
 
+using test::Blue;
 using test::listFolder;
+using test::Orange;
 using test::runTool;
 
 // A distinct colour per source, so every output can be traced back to its source.
@@ -273,6 +277,38 @@ TEST_F(Tool, QuickVariantStretchesToTheBox) {
     EXPECT_EQ(out.width(), 64);
     EXPECT_EQ(out.height(), 48);
     EXPECT_TRUE(listFolder(source_).empty());
+}
+
+// Nothing in the source folder can block the run, forge a line of the report or cost memory
+// before it is refused: what is not a regular file is named, a folder without counting as a
+// failure; names are printed escaped; a JPEG bomb is refused from its head, by its size.
+TEST_F(Tool, HostileEntriesAreNamedAndRefusedAtOnce) {
+    photo(source_ / "a.jpg", 0);
+    fs::create_directory(source_ / "x.jpg");
+    ASSERT_EQ(::mkfifo((source_ / "pipe.jpg").c_str(), 0600), 0);
+    const std::string forged
+        = "b\nlumabatch: all 99 files converted\x1b]0;owned\x07\xE2\x80\xAE.txt";
+    test::writeBytes(source_ / forged, "not an image");
+    // A small progressive JPEG whose frame header is made to claim 65500 x 65500 pixels.
+    test::patternImage(64, 64, Orange, Blue)
+        .jpegsave((root_ / "small.jpg").c_str(), VImage::option()->set("interlace", true));
+    std::string bomb = test::readBytes(root_ / "small.jpg");
+    const std::size_t frame = bomb.find("\xFF\xC2");
+    ASSERT_NE(frame, std::string::npos);
+    bomb.replace(frame + 5, 4, "\xFF\xDC\xFF\xDC");
+    test::writeBytes(source_ / "bomb.jpg", bomb);
+
+    test::RunResult run = runTool({ src(), dst(), "-w100", "-h100", "-prop" });
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    for (const std::string& line : std::vector<std::string> { "x.jpg: a folder, left as it is\n",
+             "pipe.jpg: not a regular file\n", base::printable(forged) + ": ",
+             "bomb.jpg: a progressive JPEG of 65500 x 65500 pixels: decoding it would take " })
+        EXPECT_NE(run.err.find("lumabatch: " + line), std::string::npos) << line << run.err;
+    EXPECT_EQ(run.err.find("\nlumabatch: all 99"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("second reader"), std::string::npos) << run.err;
+    // The folder is neither a source nor a problem.
+    EXPECT_NE(run.err.find("1 of 4 files converted"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("; 3 problems reported above"), std::string::npos) << run.err;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The progress window in process, on the offscreen platform: what it shows for the tool's
 // messages, what a screen reader reads, and when it asks the tool to cancel.
 
+#include "base/text.h"
 #include "progress_window.h"
 
 #include <QAccessible>
@@ -30,6 +31,10 @@ TEST(ProgressWindow, ShowsTheToolsMessages) {
         << window.times()->text().toStdString();
     EXPECT_TRUE(window.isWindow());
     EXPECT_FALSE(window.isModal());
+    // A name from outside moves, clears or reorders nothing.
+    const QString forged = QString::fromUtf8("file a\x1b[2J\u202Eb\tc");
+    window.apply(forged);
+    EXPECT_EQ(window.file()->text().toStdString(), base::printable(forged.toStdString().substr(5)));
 }
 
 TEST(ProgressWindow, ScreenReadersFindTheBarTheCountAndCancel) {

@@ -7,6 +7,7 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pxw::platform {
@@ -117,6 +118,7 @@ TEST_F(FileSystemTest, CopyOfAMissingFileNamesItAndKeepsTheDestination) {
 
 TEST_F(FileSystemTest, CopyFailsClearlyForBadPlaces) {
     writeFile(c / "pics" / "a.jpg", "a");
+    ::mkfifo((c / "pics" / "fifo.jpg").c_str(), 0600); // never blocks the copy
     struct Row {
         const char* from;
         const char* to;
@@ -126,6 +128,7 @@ TEST_F(FileSystemTest, CopyFailsClearlyForBadPlaces) {
         { R"(C:\pics\a.jpg)", R"(C:\nothere\a.jpg)", "destination folder does not exist" },
         { R"(C:\pics\a.jpg)", R"(C:\pics)", "is a folder" },
         { R"(C:\pics)", R"(C:\windows\pxwtemp01\pics)", "is not a file" },
+        { R"(C:\pics\fifo.jpg)", R"(C:\windows\pxwtemp01\fifo.jpg)", "is not a file" },
         { R"(Q:\a.jpg)", R"(C:\windows\pxwtemp01\a.jpg)", "Q:" },
         { R"(C:\pics\a.jpg)", R"(\\server\share\a.jpg)", "network" },
     };

@@ -105,13 +105,19 @@ public:
         : options_(options)
         , destination_(std::move(destination))
         , sameFolder_(sameFolder)
-        , progress_(err, settings.showProgressBar, files.size())
+        , progress_(err, settings.showProgressBar,
+              static_cast<std::size_t>(std::count_if(
+                  files.begin(), files.end(), [](const SourceFile& file) { return !file.folder; })))
         , filesInFlight_(settings.filesInFlight)
         , readerFolder_(settings.readerFolder)
         , showProgressBar_(settings.showProgressBar) {
-        sources_.resize(files.size());
-        for (std::size_t i = 0; i < files.size(); ++i)
-            sources_[i].file = std::move(files[i]);
+        // An album build leaves folders behind: they are named, but are no failure.
+        for (SourceFile& file : files) {
+            if (file.folder)
+                progress_.report("lumabatch: " + file.name + ": a folder, left as it is");
+            else
+                sources_.emplace_back().file = std::move(file);
+        }
     }
 
     ExitStatus run(const std::optional<fs::path>& windowProgram) {
@@ -362,7 +368,7 @@ private:
 };
 
 void usageError(std::ostream& err, const std::string& message) {
-    err << "lumabatch: error: " << message << "; try --help\n";
+    err << "lumabatch: error: " << base::printable(message) << "; try --help\n";
 }
 
 } // namespace
@@ -409,13 +415,15 @@ ExitStatus runJob(const Options& options, const platform::DriveMap& drives, std:
     std::optional<std::vector<SourceFile>> files
         = listSources(*source, options.excludedExtensions, options.sortAZ, &error);
     if (!files) {
-        err << "lumabatch: error: " << error << "\n";
+        err << "lumabatch: error: " << base::printable(error) << "\n";
         return ExitStatus::NothingDone;
     }
     fs::create_directories(*destination, ec);
     if (!fs::is_directory(*destination, ec)) {
-        err << "lumabatch: error: cannot create destination folder \"" << options.destinationFolder
-            << "\" (" << destination->string() << ")" << (ec ? ": " + ec.message() : "") << "\n";
+        err << "lumabatch: error: "
+            << base::printable("cannot create destination folder \"" + options.destinationFolder
+                   + "\" (" + destination->string() + ")" + (ec ? ": " + ec.message() : ""))
+            << "\n";
         return ExitStatus::NothingDone;
     }
     bool sameFolder = fs::equivalent(*source, *destination, ec);

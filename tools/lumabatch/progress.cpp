@@ -1,5 +1,6 @@
 #include "progress.h"
 
+#include "base/text.h"
 #include "window_link.h"
 
 #include <algorithm>
@@ -36,10 +37,10 @@ void Progress::attachWindow(WindowLink* window) {
 
 void Progress::started(const std::string& name) {
     std::lock_guard lock(mutex_);
-    current_ = name;
+    current_ = base::printable(name);
     drawBar();
     if (window_)
-        window_->started(name);
+        window_->started(current_);
 }
 
 void Progress::finished() {
@@ -53,7 +54,7 @@ void Progress::finished() {
 void Progress::report(const std::string& line) {
     std::lock_guard lock(mutex_);
     clearBar();
-    err_ << line << '\n';
+    err_ << base::printable(line) << '\n';
     drawBar();
 }
 

@@ -28,14 +28,19 @@ std::optional<std::vector<SourceFile>> listSources(const fs::path& folder,
     std::error_code ec;
     fs::directory_iterator it(folder, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
+        // The status of what a link points to, taken without opening anything: a FIFO's open
+        // would wait for a writer.
         std::error_code statusError;
-        if (!it->is_regular_file(statusError))
+        const fs::file_status status = it->status(statusError);
+        if (statusError || !fs::exists(status))
             continue;
         std::string name = it->path().filename().string();
         if (name.starts_with(WorkFilePrefix) || isExcluded(name, excludedExtensions))
             continue;
-        std::uintmax_t size = it->file_size(statusError);
-        sources.push_back({ it->path(), std::move(name), statusError ? 0 : size });
+        const bool regular = fs::is_regular_file(status);
+        const std::uintmax_t size = regular ? it->file_size(statusError) : 0;
+        sources.push_back(
+            { it->path(), std::move(name), statusError ? 0 : size, fs::is_directory(status) });
     }
     if (ec) {
         if (error)

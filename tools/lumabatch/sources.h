@@ -16,9 +16,11 @@ struct SourceFile {
     std::filesystem::path path;
     std::string name;
     std::uintmax_t size = 0; ///< bytes, as listed
+    bool folder = false; ///< a folder: named, but no source
 };
 
-/// The regular files directly in `folder` (links to regular files included), without the
+/// The entries directly in `folder` (links followed; regular files, folders, and what else there
+/// is, which the tool refuses by name), without the
 /// excluded extensions (letter case ignored) and the tool's own work files; in the order the
 /// window's list uses (platform::NameOrder::user()) when `sortAZ`, else in the order of the
 /// names' bytes.

@@ -1,5 +1,6 @@
 #include "window_link.h"
 
+#include "base/text.h"
 #include "platform/image_tool.h"
 
 #include <array>
@@ -130,13 +131,9 @@ void WindowLink::finished(std::size_t done) {
 }
 
 void WindowLink::send(const std::string& line) {
-    // Names with line breaks would split a message.
-    std::string text = line;
-    for (char& c : text) {
-        if (c == '\n' || c == '\r')
-            c = ' ';
-    }
-    text += '\n';
+    // Names with line breaks would split a message; every other control is harmless here,
+    // but is shown escaped all the same.
+    std::string text = base::printable(line) + '\n';
     const char* data = text.data();
     std::size_t left = text.size();
     while (left > 0) {

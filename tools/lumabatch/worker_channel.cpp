@@ -1,7 +1,10 @@
 #include "worker_channel.h"
 
+#include "base/text.h"
+
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -121,23 +124,70 @@ std::optional<WorkerRequest> receiveRequest(int channel, int* sourceFd) {
 }
 
 bool sendReply(int channel, const WorkerReply& reply) {
-    const WireReplyHeader header { static_cast<std::int32_t>(reply.outcome), reply.message.size() };
+    // A reason goes as the tool takes it: printable, and cut short (never inside a character).
+    std::string reason;
+    if (reply.outcome == WorkerOutcome::Unsupported || reply.outcome == WorkerOutcome::Failed) {
+        reason = base::printable(reply.message);
+        if (reason.size() > MaxReasonBytes) {
+            reason.resize(MaxReasonBytes - 3);
+            while ((static_cast<unsigned char>(reason.back()) & 0xC0) == 0x80)
+                reason.pop_back();
+            if (static_cast<unsigned char>(reason.back()) >= 0xC0)
+                reason.pop_back();
+            reason += "...";
+        }
+    }
+    const std::string& message = reason.empty() ? reply.message : reason;
+    const WireReplyHeader header { static_cast<std::int32_t>(reply.outcome), message.size() };
     return writeAll(channel, reinterpret_cast<const char*>(&header), sizeof header)
-        && writeAll(channel, reply.message.data(), reply.message.size());
+        && writeAll(channel, message.data(), message.size());
 }
 
-std::optional<WorkerReply> takeReply(std::string& received) {
+DecodedReply takeReply(std::string& received, const ReplyLimits& limits) {
+    using Kind = DecodedReply::Kind;
     WireReplyHeader header {};
     if (received.size() < sizeof header)
-        return std::nullopt;
-    std::memcpy(&header, received.data(), sizeof header);
+        return {};
+    std::memcpy(&header.outcome, received.data() + offsetof(WireReplyHeader, outcome),
+        sizeof header.outcome);
+    std::memcpy(
+        &header.length, received.data() + offsetof(WireReplyHeader, length), sizeof header.length);
+    std::uint64_t most = 0;
+    switch (static_cast<WorkerOutcome>(header.outcome)) {
+    case WorkerOutcome::Ready:
+        most = limits.readyExpected ? MaxReadyBytes : 0;
+        if (!limits.readyExpected)
+            return { Kind::Damaged, {} };
+        break;
+    case WorkerOutcome::Converted:
+        most = limits.jpegBytes;
+        if (limits.readyExpected || most == 0)
+            return { Kind::Damaged, {} };
+        break;
+    case WorkerOutcome::Unsupported:
+    case WorkerOutcome::Failed:
+        most = MaxReasonBytes;
+        if (limits.readyExpected)
+            return { Kind::Damaged, {} };
+        break;
+    default:
+        return { Kind::Damaged, {} };
+    }
+    if (header.length > most)
+        return { Kind::Damaged, {} };
     if (received.size() - sizeof header < header.length)
-        return std::nullopt;
-    WorkerReply reply;
-    reply.outcome = static_cast<WorkerOutcome>(header.outcome);
-    reply.message = received.substr(sizeof header, header.length);
+        return {};
+    DecodedReply decoded { Kind::Reply,
+        { static_cast<WorkerOutcome>(header.outcome),
+            received.substr(sizeof header, header.length) } };
+    const std::string& message = decoded.reply.message;
+    const bool wellFormed = decoded.reply.outcome == WorkerOutcome::Ready
+        ? std::all_of(message.begin(), message.end(), [](char c) { return c >= '0' && c <= '9'; })
+        : decoded.reply.outcome == WorkerOutcome::Converted || base::printable(message) == message;
+    if (!wellFormed)
+        return { Kind::Damaged, {} };
     received.erase(0, sizeof header + header.length);
-    return reply;
+    return decoded;
 }
 
 } // namespace pxw::lumabatch

@@ -41,11 +41,31 @@ bool sendRequest(int channel, const WorkerRequest& request, int sourceFd);
 /// Blocks until a request arrives; no value once the tool has closed the channel.
 std::optional<WorkerRequest> receiveRequest(int channel, int* sourceFd);
 
-/// Sends a reply (blocking).
+/// Sends a reply (blocking); a reason is sent printable and cut to MaxReasonBytes.
 bool sendReply(int channel, const WorkerReply& reply);
 
-/// Collects a reply from the bytes read so far; no value while it is incomplete. Takes the
-/// reply's bytes out of `received`.
-std::optional<WorkerReply> takeReply(std::string& received);
+/// What a reply may hold. A reason is short, printable text.
+struct ReplyLimits {
+    std::uint64_t jpegBytes = 0; ///< the largest JPEG expected; 0: no JPEG is
+    bool readyExpected = false; ///< a reader says it is ready once, before anything else
+};
+inline constexpr std::size_t MaxReasonBytes = 1024;
+/// The starter's "ready" carries the new worker's process number, and nothing else.
+inline constexpr std::size_t MaxReadyBytes = 10;
+
+/// One reply taken from the bytes a reader sent, each checked against the limits.
+struct DecodedReply {
+    enum class Kind {
+        Incomplete, ///< more bytes are needed
+        Reply, ///< `reply` holds it
+        Damaged, ///< the bytes break the rules: the reader is not to be trusted any more
+    };
+    Kind kind = Kind::Incomplete;
+    WorkerReply reply;
+};
+
+/// Takes the first reply out of `received`. A reply is judged as soon as its header is in, so a
+/// length past the limits is refused before its bytes are waited for.
+DecodedReply takeReply(std::string& received, const ReplyLimits& limits);
 
 } // namespace pxw::lumabatch

@@ -1,5 +1,7 @@
 #include "progress_window.h"
 
+#include "base/text.h"
+
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -16,6 +18,12 @@ namespace {
 
 // Below this the estimate of the time left jumps about too much to help.
 constexpr qint64 EstimateAfterMs = 2000;
+
+// Names come from outside: a control character or a bidi override could otherwise forge or
+// reorder what the window shows.
+QString shown(const QString& text) {
+    return QString::fromStdString(base::printable(text.toStdString()));
+}
 
 } // namespace
 
@@ -69,13 +77,13 @@ void ProgressWindow::apply(const QString& line) {
     const QString value = line.section(QLatin1Char(' '), 1);
     if (key == QLatin1String("title")) {
         if (!titleKept_)
-            setWindowTitle(value);
+            setWindowTitle(shown(value));
     } else if (key == QLatin1String("total")) {
         total_ = value.toInt();
         bar_->setRange(0, total_);
         showCount();
     } else if (key == QLatin1String("file")) {
-        file_->setText(value);
+        file_->setText(shown(value));
     } else if (key == QLatin1String("done")) {
         done_ = value.toInt();
         bar_->setValue(done_);
@@ -90,7 +98,7 @@ void ProgressWindow::keepTitle(const QString& title) {
     // folder's own name stands.
     constexpr int ButtonsWidth = 120;
     const int room = std::max(sizeHint().width(), minimumWidth()) - ButtonsWidth;
-    setWindowTitle(fontMetrics().elidedText(title, Qt::ElideMiddle, room));
+    setWindowTitle(fontMetrics().elidedText(shown(title), Qt::ElideMiddle, room));
 }
 
 void placeOver(QWidget& window, const QString& owner) {

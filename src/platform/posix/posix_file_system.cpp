@@ -151,7 +151,8 @@ Status PosixFileSystem::copyFile(const std::string& from, const std::string& to)
     if (!target)
         return Status::failure(action + error);
 
-    UniqueFd input(::open(source->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    // O_NONBLOCK: opening a FIFO with no writer would wait for one, for good.
+    UniqueFd input(::open(source->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!input) {
         const int failure = errno;
         if (failure == ENOENT || failure == ENOTDIR)
