@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <grp.h>
@@ -478,16 +479,42 @@ int landlockVersion() {
     return version > 0 ? static_cast<int>(version) : 0;
 }
 
+namespace {
+
+// Whether `id` has a meaning in this process's user namespace (a line of /proc/self/uid_map or
+// gid_map: first id inside, first id outside, count).
+bool mappedHere(const char* map, unsigned id) {
+    std::FILE* file = std::fopen(map, "re");
+    if (!file)
+        return false;
+    unsigned inside = 0;
+    unsigned outside = 0;
+    unsigned count = 0;
+    bool mapped = false;
+    while (!mapped && std::fscanf(file, "%u %u %u", &inside, &outside, &count) == 3)
+        mapped = id >= inside && id - inside < count;
+    std::fclose(file);
+    return mapped;
+}
+
+} // namespace
+
 ReaderUser readerUser() {
-    if (::geteuid() != 0)
-        return { ::geteuid(), ::getegid(), false };
     // The tool looks the user up before any reader is sandboxed; 65534 where there is none.
-    static const ReaderUser nobody = [] {
+    // Root of a user namespace that does not map that user (unshare -r maps root alone) is an
+    // unprivileged user outside it, and stays who it is, without capabilities.
+    static const ReaderUser reader = [] {
+        if (::geteuid() != 0)
+            return ReaderUser { ::geteuid(), ::getegid(), false };
         const passwd* entry = ::getpwnam("nobody");
-        return entry ? ReaderUser { entry->pw_uid, entry->pw_gid, true }
-                     : ReaderUser { 65534, 65534, true };
+        const ReaderUser nobody = entry ? ReaderUser { entry->pw_uid, entry->pw_gid, true }
+                                        : ReaderUser { 65534, 65534, true };
+        if (mappedHere("/proc/self/uid_map", nobody.uid)
+            && mappedHere("/proc/self/gid_map", nobody.gid))
+            return nobody;
+        return ReaderUser { ::geteuid(), ::getegid(), false };
     }();
-    return nobody;
+    return reader;
 }
 
 void handToReaderUser(const fs::path& folder) {
