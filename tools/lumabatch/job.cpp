@@ -361,7 +361,7 @@ private:
     fs::path readerFolder_;
     bool showProgressBar_;
     std::vector<Source> sources_;
-    std::atomic<std::size_t> problems_ { 0 };
+    std::size_t problems_ = 0;
     std::set<std::string> placedNames_;
     std::map<std::string, Source*> standingSources_;
     std::unique_ptr<WindowLink> window_;

@@ -31,12 +31,10 @@ Progress::Progress(std::ostream& err, bool showBar, std::size_t total)
 }
 
 void Progress::attachWindow(WindowLink* window) {
-    std::lock_guard lock(mutex_);
     window_ = window;
 }
 
 void Progress::started(const std::string& name) {
-    std::lock_guard lock(mutex_);
     current_ = base::printable(name);
     drawBar();
     if (window_)
@@ -44,7 +42,6 @@ void Progress::started(const std::string& name) {
 }
 
 void Progress::finished() {
-    std::lock_guard lock(mutex_);
     ++done_;
     drawBar();
     if (window_)
@@ -52,14 +49,12 @@ void Progress::finished() {
 }
 
 void Progress::report(const std::string& line) {
-    std::lock_guard lock(mutex_);
     clearBar();
     err_ << base::printable(line) << '\n';
     drawBar();
 }
 
 void Progress::close() {
-    std::lock_guard lock(mutex_);
     clearBar();
     showBar_ = false;
 }

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <iosfwd>
-#include <mutex>
 #include <string>
 
 namespace pxw::lumabatch {
@@ -11,7 +10,7 @@ class WindowLink;
 
 /// Messages of a run on standard error and, when it is a terminal, a one-line progress bar
 /// with the count and the file being converted; the progress window, when there is one, is
-/// fed the same. Safe to call from several threads.
+/// fed the same.
 class Progress {
 public:
     Progress(std::ostream& err, bool showBar, std::size_t total);
@@ -29,7 +28,6 @@ private:
     void clearBar();
     void drawBar();
 
-    std::mutex mutex_;
     std::ostream& err_;
     bool showBar_;
     std::size_t total_;
