@@ -1,6 +1,7 @@
 // The album window on an X server of its own, with its dialogs answered by the test.
 
 #include "album_window.h"
+#include "folder_dialog.h"
 #include "test_support.h"
 #include "zip/album_writer.h"
 
@@ -72,14 +73,14 @@ protected:
     }
 
     // A key press the way FLTK hands it to the window.
-    void press(int key, int state = 0) {
+    void press(int key, int state = 0, Fl_Window* target = nullptr) {
         Fl::e_keysym = key;
         Fl::e_state = state;
         static char text[2];
         text[0] = static_cast<char>(key < 128 ? key : 0);
         Fl::e_text = text;
         Fl::e_length = key < 128 ? 1 : 0;
-        Fl::handle(FL_KEYBOARD, window.get());
+        Fl::handle(FL_KEYBOARD, target ? target : window.get());
         Fl::e_state = 0;
     }
 
@@ -200,6 +201,26 @@ TEST_F(AlbumWindowTest, SavingAsksOnceForAllOrForEachClash) {
                     << "the new names are named: " << dialogs.told[0];
             }
         }
+    }
+}
+
+TEST_F(AlbumWindowTest, FolderDialogTakesTheFolderTypedOnEnter) {
+    const fs::path listed = dir / "out";
+    fs::create_directories(listed / "inner");
+    const std::pair<std::string, std::string> rows[] = { { listed.string(), listed.string() },
+        { (dir / "new").string(), (dir / "new").string() }, { "/", "/" },
+        { "inner", (listed / "inner").string() }, { "", listed.string() } };
+    for (const auto& [typed, chosen] : rows) {
+        FolderDialog dialog("Save all images into a folder", listed.string());
+        dialog.window().show();
+        for (int round = 0; round < 100 && !dialog.window().visible(); ++round)
+            Fl::wait(0.1);
+        Fl::handle(FL_FOCUS, &dialog.window()); // as the window manager does on showing it
+        for (const char key : typed)
+            press(key, 0, &dialog.window());
+        EXPECT_FALSE(dialog.answered()) << typed;
+        press(FL_Enter, 0, &dialog.window());
+        EXPECT_EQ(dialog.answer(), chosen) << typed;
     }
 }
 

@@ -1,11 +1,11 @@
 #include "album_window.h"
 
 #include "base/text.h"
+#include "folder_dialog.h"
 #include "ico_decoder.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Check_Button.H>
-#include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Group.H>
 #include <FL/Fl_PNG_Image.H>
 #include <FL/Fl_Return_Button.H>
@@ -41,10 +41,8 @@ constexpr int MinimumHeight = 240;
 } // namespace
 
 std::optional<std::string> FltkDialogs::chooseFolder() {
-    const char* folder = fl_dir_chooser("Save all images into a folder", nullptr, 0);
-    if (!folder || !*folder)
-        return std::nullopt;
-    return std::string(folder);
+    FolderDialog dialog("Save all images into a folder", ".");
+    return dialog.run();
 }
 
 AlbumDialogs::ClashReply FltkDialogs::askClash(const std::string& name, const std::string& folder) {
