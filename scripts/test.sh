@@ -2,8 +2,10 @@
 # Installs what is missing, checks the formatting and that includes run down the layers, builds
 # Pixelwain twice (normal, and with AddressSanitizer + UndefinedBehaviorSanitizer), runs clang-tidy over the normal build and every
 # test in both builds. The normal build is also packed into the Debian package, which is checked
-# and tried out unpacked. Last, the libFuzzer targets are built with clang and each runs for a
-# short while from its seed corpus. A failed check fails the command but does not stop the others.
+# and tried out unpacked. Then the album's reader is cross-built for Windows (build-windows) and
+# its tests run as Windows programs under Wine. Last, the libFuzzer targets are built with clang
+# and each runs for a short while from its seed corpus. A failed check fails the command but
+# does not stop the others.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -32,6 +34,9 @@ echo "== clang-tidy"
 own="^$top/(src|tools|tests|bench)/"
 run-clang-tidy -quiet -j"$jobs" -p "$top/build" -header-filter="$own" "$own" || status=1
 run_build "$top/build-asan" -DCMAKE_BUILD_TYPE=Debug -DPXW_SANITIZE=ON
+# Release: the Windows test programs are small without debug information, and quick to load.
+run_build "$top/build-windows" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64.cmake"
 run_build "$top/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPXW_FUZZ=ON \
     -DCMAKE_CXX_COMPILER=clang++
 exit $status
