@@ -1,6 +1,7 @@
 #include "album_command.h"
 
 #include "albumfile/album_reader.h"
+#include "base/system.h"
 #include "base/text.h"
 
 #include <algorithm>
@@ -75,7 +76,8 @@ int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std:
     }
 
     AlbumReader album;
-    if (Status opened = album.open(albumFile, albumShownPath(albumFile).string()); !opened) {
+    if (Status opened = album.open(albumFile, base::sys::pathText(albumShownPath(albumFile)));
+        !opened) {
         err << "pxwalbum: " << opened.message() << '\n';
         return albumExitFailed;
     }
@@ -90,14 +92,15 @@ int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std:
         break;
     case Kind::extract: {
         const ClashAnswer answer = command.overwrite ? ClashAnswer::replace : ClashAnswer::keep;
+        const fs::path folder = base::sys::nameAsPath(command.argument);
         ExtractReport report
-            = album.extractAll(command.argument, [answer](const std::string&) { return answer; });
+            = album.extractAll(folder, [answer](const std::string&) { return answer; });
         if (!report.status) {
             done = report.status;
             break;
         }
         for (const std::string& name : report.kept)
-            err << "pxwalbum: kept " << base::quotedPath(fs::path(command.argument) / name)
+            err << "pxwalbum: kept " << base::quotedPath(folder / base::sys::nameAsPath(name))
                 << ", which was there already\n";
         if (!report.kept.empty()) {
             err << "pxwalbum: " << report.kept.size() << " of " << album.entries().size()
@@ -107,7 +110,7 @@ int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std:
         break;
     }
     case Kind::icon:
-        done = album.writeIcon(command.argument);
+        done = album.writeIcon(base::sys::nameAsPath(command.argument));
         break;
     default:
         err << "pxwalbum: " << noDisplay << "; use --list, --extract FOLDER or --icon FILE\n";
@@ -121,7 +124,7 @@ int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std:
 }
 
 fs::path ownAlbumFile() {
-    return "/proc/self/exe";
+    return base::sys::ownProgramFile();
 }
 
 fs::path albumShownPath(const fs::path& albumFile) {
