@@ -3,6 +3,10 @@
 #   run_under_wine.sh --start    makes the prefix when missing and starts its Wine server
 #   run_under_wine.sh --stop     stops the server
 #   run_under_wine.sh --run PROGRAM ARGS...   runs a program and gives its exit status
+#   run_under_wine.sh --show PROGRAM ARGS...  the same on $DISPLAY, for a test's own X server
+#   run_under_wine.sh --start-shown           --start for a prefix whose programs use $DISPLAY
+# Wine's desktop belongs to the server's first window program: one started without a display
+# leaves every later one without, so tests with windows use a prefix of their own.
 #   run_under_wine.sh PROGRAM    runs a GoogleTest program and passes only when it exits 0
 #                                and its own report says that every test passed
 # Wine runs a 32-bit program under wine64 as a no-op that exits 0, so the program must be a
@@ -10,15 +14,17 @@
 set -euo pipefail
 : "${WINEPREFIX:?set WINEPREFIX to a prefix of the build folder}"
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono or Gecko prompt
-unset DISPLAY WAYLAND_DISPLAY
+[[ ${1:-} == --show || ${1:-} == --start-shown ]] || unset DISPLAY
+unset WAYLAND_DISPLAY
 
 case ${1:?} in
---start)
+--start | --start-shown)
     # The server and the programs wineboot leaves running must not hold the caller's output
     # open: CTest waits for it to close. The server stops itself two minutes after its last
     # program, should --stop never come.
     mkdir -p "$WINEPREFIX"
-    wineserver -p120 </dev/null >/dev/null 2>&1
+    # It fails when a server of this prefix runs already, which serves as well.
+    wineserver -p120 </dev/null >/dev/null 2>&1 || true
     status=0
     wine wineboot --init </dev/null >"$WINEPREFIX/wineboot.log" 2>&1 || status=$?
     grep -v -e 'could not open working directory' -e 'syswow64' "$WINEPREFIX/wineboot.log" || true
@@ -28,7 +34,7 @@ case ${1:?} in
 esac
 
 plain=false
-[[ $1 == --run ]] && { plain=true; shift; }
+[[ $1 == --run || $1 == --show ]] && { plain=true; shift; }
 program=$1; shift
 format=$(x86_64-w64-mingw32-objdump -f "$program" | sed -n 's/.*file format //p')
 if [[ $format != pei-x86-64 ]]; then

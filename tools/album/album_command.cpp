@@ -133,4 +133,16 @@ fs::path albumShownPath(const fs::path& albumFile) {
     return error ? albumFile : real;
 }
 
+std::string saveReportText(const ExtractReport& report, const std::string& folder) {
+    if (!report.status)
+        return report.status.message();
+    std::string text = std::to_string(report.written.size())
+        + (report.written.size() == 1 ? " image" : " images") + " saved into "
+        + base::inQuotes(folder) + ".";
+    if (report.renamed > 0)
+        text += "\n" + std::to_string(report.renamed)
+            + " of them under new names, beside the files of their names that were there.";
+    return text;
+}
+
 } // namespace pxw::zip

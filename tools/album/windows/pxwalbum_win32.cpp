@@ -1,10 +1,12 @@
 // The album program for Windows: the first part of an album that Windows starts. It reads the
 // images appended to its own file with the same strict reader as the Linux album program, and
-// answers the same command line. It is a program of the window subsystem, so that no console
-// opens when it is started from Explorer; the command line's output goes to the console it was
-// started from, or to where its output was sent.
+// answers the same command line, and shows the same window. It is a program of the window
+// subsystem, so that no console opens when it is started from Explorer; the command line's output
+// goes to the console it was started from, or to where its output was sent.
 
 #include "album_command.h"
+#include "album_window_win32.h"
+#include "base/system.h"
 
 #include <streambuf>
 // clang-format off
@@ -82,8 +84,23 @@ int main() {
         return out ? 0 : 1;
     }
     const AlbumCommand command = parseAlbumCommand(arguments);
-    // The window comes with the next step; until then the album is checked and the
-    // command-line options are named.
-    return runAlbumCommand(
-        command, ownAlbumFile(), out, err, "this album program has no window yet");
+    const std::filesystem::path self = ownAlbumFile();
+    if (command.kind != AlbumCommand::Kind::view)
+        return runAlbumCommand(command, self, out, err);
+
+    const std::string name = pxw::base::sys::pathText(self.filename());
+    AlbumReader album;
+    if (auto opened = album.open(self); !opened) {
+        err << "pxwalbum: " << opened.message() << '\n';
+        tellInBox(name, opened.message(), true);
+        return albumExitFailed;
+    }
+    // Windows' image codecs are COM objects.
+    if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        tellInBox(name, "Windows' image codecs cannot be started.", true);
+        return albumExitFailed;
+    }
+    const int status = runAlbumWindow(album, name);
+    ::CoUninitialize();
+    return status;
 }
