@@ -29,6 +29,13 @@ inline constexpr std::string_view albumFileOption = "--album-file";
 /// The start of the name of the folder the script makes for the Linux program.
 inline constexpr std::string_view scriptFolderPrefix = "pxwalbum.";
 
+/// `windowsProgram` (a 64-bit PE file as GNU ld writes it, without resources) with `icon` (the
+/// bytes of an .ico file, or of a lone PNG image) as its icon resources, the group icon and
+/// each image, in a last section of their own, so that an icon of any size fits. Nullopt with
+/// *error set when either is not such a file.
+std::optional<std::string> withIconResources(
+    const std::string& windowsProgram, std::string_view icon, std::string* error);
+
 /// `windowsProgram` (a 64-bit PE file as GNU ld writes it) with its headers moved to make room
 /// for the script, followed by `linuxProgram`. Nullopt with *error set when `windowsProgram` is
 /// not such a file.

@@ -256,6 +256,13 @@ Status writeDualProgram(const AlbumRecipe& recipe, int fd, std::uint64_t& length
         return read;
     if (Status read = readWhole(recipe.program, "album program", linuxProgram); !read)
         return read;
+    // The album's icon becomes the Windows program's icon. One that is neither an .ico file
+    // nor a PNG image leaves it without, as Windows shows a program that has none.
+    std::string icon;
+    if (recipe.icon && readWhole(*recipe.icon, "icon", icon)) {
+        if (std::optional<std::string> withIcon = withIconResources(windows, icon, nullptr))
+            windows = std::move(*withIcon);
+    }
     std::optional<std::string> dual = dualAlbumProgram(windows, linuxProgram, &why);
     if (!dual)
         return Status::failure(why + " (" + quotedPath(*recipe.windowsProgram) + ")");

@@ -3,7 +3,7 @@
 # component of the Linux build around both album programs: `unzip -t` passes; it lists,
 # extracts and gives back its icon with `sh`, `bash`, `dash`, from a shell as ./album.exe, and
 # under Wine; the Linux program leaves no copy behind; the Windows side imports only DLLs of
-# Windows. Exits 77 (skipped) when the Linux build is missing.
+# Windows and carries the chosen icon. Exits 77 (skipped) when the Linux build is missing.
 #
 #   dual_album_test.sh PXWALBUM_EXE LINUX_BUILD RUN_UNDER_WINE
 set -euo pipefail
@@ -32,6 +32,10 @@ for dll in $dlls; do
         || fail "the Windows side imports $dll"
 done
 echo "imports: $dlls"
+# The Windows side's icon resources are the chosen icon (wrestool pads what it extracts).
+wrestool -x -t14 "$work/album.exe" >"$work/icon-resource.ico"
+cmp -n "$(stat -c %s "$work/icon.ico")" "$work/icon.ico" "$work/icon-resource.ico" \
+    || fail "the Windows program's icon is not the chosen one"
 
 expected=$'img001.jpg\nimg002.jpg'
 export TMPDIR=$work/tmp
