@@ -7,6 +7,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 # folder: the folders whose headers it may include (besides its own)
 declare -A allowed=(
     [src/base]=""
+    [src/jpeg]="base"
     [src/platform]="base"
     [src/platform/posix]="base platform"
     [src/albumfile]="base platform"
@@ -18,12 +19,12 @@ declare -A allowed=(
     [src/conversion]="base platform ui inputs job"
     [src/album]="base platform ui inputs job"
     [src/app]="base platform platform/posix albumfile zip ui view inputs job conversion album"
-    [tools/lumabatch]="base platform"
-    [tools/lumabatch/jpeg]="base platform"
-    [tools/lumabatch/reader]="base platform"
-    [tools/lumabatch/magick]="base platform"
+    [tools/lumabatch]="base platform jpeg"
+    [tools/lumabatch/jpeg]="base platform jpeg"
+    [tools/lumabatch/reader]="base platform jpeg"
+    [tools/lumabatch/magick]="base platform jpeg"
     [tools/lumaprogress]="base platform"
-    [tools/album]="base albumfile"
+    [tools/album]="base albumfile jpeg"
 )
 
 status=0

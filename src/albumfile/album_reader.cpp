@@ -27,7 +27,7 @@ constexpr std::size_t maxNameLength = 255;
 constexpr std::size_t chunkSize = std::size_t { 64 } << 10;
 
 std::string entryLabel(const std::string& name) {
-    return "the entry " + base::inQuotes(name);
+    return "the entry " + base::inQuotes(base::printable(name));
 }
 
 // A temporary folder that removes itself and the files in it unless emptied and kept.
@@ -92,6 +92,9 @@ std::optional<std::string> refusedEntryName(std::string_view name) {
         if (c < 0x20 || c == 0x7f)
             return "has a control character in its name";
     }
+    // Bidi overrides and C1 controls would show the user another name than the one written.
+    if (base::printable(name) != name)
+        return "has a name that is not plain UTF-8 text";
     // Any `..` step, with either separator, would climb out of the folder.
     std::size_t start = 0;
     while (start <= name.size()) {
@@ -116,6 +119,8 @@ std::optional<std::string> refusedEntryName(std::string_view name) {
         return "lies in a subfolder";
     if (name == ".")
         return "has the name \".\"";
+    if (name.front() == '.')
+        return "has a hidden name (it starts with a dot)";
 #ifdef _WIN32
     return refusedOnWindows(name);
 #else
@@ -334,15 +339,19 @@ Status AlbumReader::readEntry(std::size_t position, std::string& bytes) const {
     });
 }
 
-Status AlbumReader::writeIcon(const fs::path& file) const {
+Status AlbumReader::writeIcon(const fs::path& file, bool replace) const {
     std::string bytes;
     if (Status read = readIcon(bytes); !read)
         return read;
     base::TemporaryFile out;
     if (!out.create(file.parent_path(), "pxwalbum-icon", 0644)
-        || !writeFully(out.fd(), bytes.data(), bytes.size(), 0) || !out.renameTo(file))
+        || !writeFully(out.fd(), bytes.data(), bytes.size(), 0) || !out.renameTo(file, replace)) {
+        if (errno == EEXIST)
+            return Status::failure(
+                "kept " + quotedPath(file) + ", which was there already; --overwrite replaces it");
         return Status::failure(
             "cannot write the icon to " + quotedPath(file) + ": " + errorText(errno));
+    }
     return Status::success();
 }
 

@@ -80,8 +80,9 @@ public:
     /// Reads one entry whole and checks its CRC.
     Status readEntry(std::size_t position, std::string& bytes) const;
 
-    /// Writes the icon bytes to `file` (through a temporary name beside it).
-    Status writeIcon(const std::filesystem::path& file) const;
+    /// Writes the icon bytes to `file` (through a temporary name beside it). A file already
+    /// there is kept, and named in the failure, unless `replace`.
+    Status writeIcon(const std::filesystem::path& file, bool replace) const;
 
     /// Writes every entry into `folder`, created when missing (its parent must exist). Each
     /// name a file (or anything else) in the folder has already is put to `ask` first, before

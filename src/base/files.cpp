@@ -127,8 +127,8 @@ bool TemporaryFile::create(const fs::path& folder, std::string_view tag, unsigne
     }).has_value();
 }
 
-bool TemporaryFile::renameTo(const fs::path& target) {
-    if (!close() || !sys::replaceFile(path_, target))
+bool TemporaryFile::renameTo(const fs::path& target, bool replace) {
+    if (!close() || !sys::moveFile(path_, target, replace))
         return false;
     path_.clear();
     return true;

@@ -56,9 +56,9 @@ public:
     const std::filesystem::path& path() const { return path_; }
     /// Closes the file; false with errno set (a late write error shows here).
     bool close() { return fd_.close(); }
-    /// Closes the file if open and gives it the name `target`, replacing a file of that name;
-    /// false with errno set.
-    bool renameTo(const std::filesystem::path& target);
+    /// Closes the file if open and gives it the name `target`, replacing a file of that name
+    /// unless `replace` is false (then it fails with EEXIST); false with errno set.
+    bool renameTo(const std::filesystem::path& target, bool replace = true);
     /// Closes the file and leaves it under its temporary name, which it gives back.
     std::filesystem::path keep();
 

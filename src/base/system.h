@@ -35,8 +35,9 @@ int createNew(const std::filesystem::path& file, unsigned permissions);
 std::optional<std::uint64_t> plainFileSize(int fd);
 
 bool removeFile(const std::filesystem::path& file);
-/// Renames `from` to `to`, replacing a file of that name.
-bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
+/// Renames `from` to `to`, replacing a file of that name; without `replace`, a file that holds
+/// the name stays and the call fails with EEXIST.
+bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to, bool replace);
 /// Creates a folder (0777 less the umask); EEXIST when the name is taken.
 bool createFolder(const std::filesystem::path& folder);
 bool removeFolder(const std::filesystem::path& folder);

@@ -58,8 +58,8 @@ bool removeFile(const fs::path& file) {
     return ::unlink(file.c_str()) == 0;
 }
 
-bool replaceFile(const fs::path& from, const fs::path& to) {
-    return ::rename(from.c_str(), to.c_str()) == 0;
+bool moveFile(const fs::path& from, const fs::path& to, bool replace) {
+    return moveIntoPlace(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), replace);
 }
 
 bool createFolder(const fs::path& folder) {

@@ -129,8 +129,8 @@ bool removeFile(const fs::path& file) {
     return ::DeleteFileW(file.c_str()) || failWithLastError();
 }
 
-bool replaceFile(const fs::path& from, const fs::path& to) {
-    return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)
+bool moveFile(const fs::path& from, const fs::path& to, bool replace) {
+    return ::MoveFileExW(from.c_str(), to.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0)
         || failWithLastError();
 }
 

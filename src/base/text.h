@@ -24,6 +24,12 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);
 bool endsWithIgnoringCase(std::string_view text, std::string_view suffix);
 std::size_t findIgnoringCase(std::string_view text, std::string_view what);
 
+/// `text` safe to print on a terminal, in a log or in a window: control characters, bytes that
+/// are not UTF-8 and bidi overrides appear as `\xNN` or `\u{NNNN}`, so a name from outside can
+/// neither forge a line nor move, retitle or reorder what is shown. A backslash stays as it is,
+/// since Windows paths are full of them.
+std::string printable(std::string_view text);
+
 /// A backslash or a slash: both separate the parts of a Windows path.
 constexpr bool isPathSeparator(char c) {
     return c == '\\' || c == '/';

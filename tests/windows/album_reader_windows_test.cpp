@@ -122,7 +122,7 @@ TEST(AlbumOnWindows, ReadsItsEntriesAndItsIconThroughWidePaths) {
     ASSERT_TRUE(reader.readEntry(1, bytes));
     EXPECT_EQ(bytes, "second");
 
-    ASSERT_TRUE(reader.writeIcon(dir / "icon.ico"));
+    ASSERT_TRUE(reader.writeIcon(dir / "icon.ico", false));
     EXPECT_EQ(readFile(dir / "icon.ico"), icon);
     std::string error;
     std::vector<IconImage> images = decodeIco(icon, &error);

@@ -129,7 +129,13 @@ TEST_F(ZipComponentTest, WrittenAlbumListsExtractsAndGivesBackItsIcon) {
     EXPECT_EQ(listed.exitCode, 0) << listed.err;
     EXPECT_EQ(listed.out, "img001.jpg\nimg002.jpg\nimg003.jpg\n");
 
-    RunResult iconRun = run({ album, "--icon", (root / "icon.ico").string() }, true);
+    // The icon, too, keeps a file already there unless --overwrite is given.
+    writeFile(root / "icon.ico", "mine");
+    RunResult kept = run({ album, "--icon", (root / "icon.ico").string() }, true);
+    EXPECT_EQ(kept.exitCode, 1);
+    EXPECT_NE(kept.err.find("kept"), std::string::npos) << kept.err;
+    EXPECT_EQ(readFile(root / "icon.ico"), "mine");
+    RunResult iconRun = run({ album, "--icon", (root / "icon.ico").string(), "--overwrite" }, true);
     EXPECT_EQ(iconRun.exitCode, 0) << iconRun.err;
     EXPECT_EQ(readFile(root / "icon.ico"), icon);
 

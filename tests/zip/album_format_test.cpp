@@ -30,13 +30,14 @@ TEST(IconComment, RefusesAnyOtherText) {
 
 TEST(EntryName, PlainNamesPass) {
     for (const char* name :
-        { "img001.jpg", "Holiday photo (2).JPG", ".hidden", "a..b.jpg", "..jpg", "été.jpg" })
+        { "img001.jpg", "Holiday photo (2).JPG", "a..b.jpg", "été.jpg", "a b.jpg" })
         EXPECT_FALSE(refusedEntryName(name)) << name;
 }
 
 TEST(EntryName, PathsAndTricksAreRefused) {
     for (const char* name : { "", "..", ".", "../a", "a/../../b", "..\\a", "a\\b", "/etc/passwd",
-             "C:a", "c:\\a", "sub/a", "sub/", "a\tb", "a\x7f" })
+             "C:a", "c:\\a", "sub/a", "sub/", "a\tb", "a\x7f", ".hidden", "..jpg",
+             "gpj\u202e.exe", "a\u0085b", "\xff.jpg" })
         EXPECT_TRUE(refusedEntryName(name)) << name;
     EXPECT_TRUE(refusedEntryName(std::string(256, 'a')));
 }

@@ -76,6 +76,27 @@ TEST(Icon, PngIsHandedOnAfterItsSizeIsChecked) {
     EXPECT_NE(error.find("16777248x32"), std::string::npos) << error;
 }
 
+// 65,535 entries that all point at one 256 x 256 bitmap: refused once the pixels of the entries
+// read so far pass the budget, long before the last entry.
+TEST(Icon, EntriesSharingOneImageStayWithinThePixelBudget) {
+    const std::string one = magickIcon(256, 0).first;
+    const std::string bitmap = one.substr(6 + 16);
+    constexpr std::size_t Count = 65535;
+    std::string ico("\0\0\1\0", 4);
+    ico += std::string { static_cast<char>(Count & 0xff), static_cast<char>(Count >> 8) };
+    const auto offset = static_cast<std::uint32_t>(6 + Count * 16);
+    for (std::size_t i = 0; i < Count; ++i) {
+        ico += one.substr(6, 8); // size, colours, planes, bits as the one image has them
+        const auto size = static_cast<std::uint32_t>(bitmap.size());
+        ico += std::string(reinterpret_cast<const char*>(&size), 4);
+        ico += std::string(reinterpret_cast<const char*>(&offset), 4);
+    }
+    ico += bitmap;
+    std::string error;
+    EXPECT_TRUE(decodeIco(ico, &error).empty());
+    EXPECT_NE(error.find("pixels together"), std::string::npos) << error;
+}
+
 TEST(Icon, DamagedBytesAreRefusedOrReadWithinBounds) {
     // Every cut and every byte set to 0xFF: never a read outside the bytes (AddressSanitizer
     // watches), and pictures as large as they say.

@@ -13,13 +13,14 @@ namespace pxw::zip {
 namespace {
 
 constexpr const char* usageText
-    = "Usage: pxwalbum [--list | --extract FOLDER [--overwrite] | --icon FILE | --help]\n"
+    = "Usage: pxwalbum [--list | --extract FOLDER [--overwrite] | --icon FILE [--overwrite] |\n"
+      "                 --help]\n"
       "Without an option, shows the album's images in a window.\n"
       "  --list            print the name of every image, one a line\n"
       "  --extract FOLDER  write every image into FOLDER (created when missing); files already\n"
       "                    there are kept, named, and the exit status is 3\n"
-      "  --overwrite       with --extract: replace files of the same names instead\n"
-      "  --icon FILE       write the album's icon to FILE\n";
+      "  --icon FILE       write the album's icon to FILE; a file already there is kept\n"
+      "  --overwrite       with --extract or --icon: replace files of the same names instead\n";
 
 AlbumCommand usageError(std::string message) {
     return { AlbumCommand::Kind::usageError, std::move(message) };
@@ -39,13 +40,15 @@ AlbumCommand parseAlbumCommand(const std::vector<std::string>& arguments) {
         { "--icon", AlbumCommand::Kind::icon, "a file" },
         { "--help", AlbumCommand::Kind::help, nullptr },
     };
+    static const char* const overwriteAlone
+        = "--overwrite goes with --extract FOLDER or --icon FILE";
     std::vector<std::string> rest = arguments;
     auto overwrite = std::find(rest.begin(), rest.end(), "--overwrite");
     const bool overwriting = overwrite != rest.end();
     if (overwriting)
         rest.erase(overwrite);
     if (rest.empty())
-        return overwriting ? usageError("--overwrite goes with --extract FOLDER") : AlbumCommand {};
+        return overwriting ? usageError(overwriteAlone) : AlbumCommand {};
     for (const Option& option : options) {
         if (rest[0] != option.name)
             continue;
@@ -56,8 +59,8 @@ AlbumCommand parseAlbumCommand(const std::vector<std::string>& arguments) {
                 + (option.kind == AlbumCommand::Kind::extract ? "FOLDER" : "FILE") + "?");
         if (rest.size() > wanted)
             return usageError("unexpected argument " + base::inQuotes(rest[wanted]));
-        if (overwriting && option.kind != AlbumCommand::Kind::extract)
-            return usageError("--overwrite goes with --extract FOLDER");
+        if (overwriting && !option.argumentName)
+            return usageError(overwriteAlone);
         return { option.kind, option.argumentName ? rest[1] : std::string(), overwriting };
     }
     return usageError("unknown option " + base::inQuotes(rest[0]));
@@ -85,7 +88,7 @@ int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std:
     switch (command.kind) {
     case Kind::list:
         for (const AlbumEntry& entry : album.entries())
-            out << entry.name << '\n';
+            out << base::printable(entry.name) << '\n';
         out.flush();
         if (!out)
             done = Status::failure("cannot print the list");
@@ -100,7 +103,9 @@ int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std:
             break;
         }
         for (const std::string& name : report.kept)
-            err << "pxwalbum: kept " << base::quotedPath(folder / base::sys::nameAsPath(name))
+            err << "pxwalbum: kept "
+                << base::inQuotes(
+                       base::printable(base::sys::pathText(folder / base::sys::nameAsPath(name))))
                 << ", which was there already\n";
         if (!report.kept.empty()) {
             err << "pxwalbum: " << report.kept.size() << " of " << album.entries().size()
@@ -110,7 +115,7 @@ int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std:
         break;
     }
     case Kind::icon:
-        done = album.writeIcon(base::sys::nameAsPath(command.argument));
+        done = album.writeIcon(base::sys::nameAsPath(command.argument), command.overwrite);
         break;
     default:
         err << "pxwalbum: " << noDisplay << "; use --list, --extract FOLDER or --icon FILE\n";

@@ -23,12 +23,14 @@ std::uint32_t bigEndian32(std::string_view bytes, std::size_t at) {
 }
 
 // A PNG's header chunk must come first and give a sensible size; the decoder does the rest.
-std::optional<std::string> checkPng(std::string_view png) {
+// Adds its pixels to `pixels`.
+std::optional<std::string> checkPng(std::string_view png, std::uint64_t& pixels) {
     if (png.size() < 33 || png.substr(12, 4) != "IHDR" || bigEndian32(png, 8) != 13)
         return "a PNG image in it has no header";
     const std::uint32_t width = bigEndian32(png, 16), height = bigEndian32(png, 20);
     if (width == 0 || height == 0 || width > maxIconSide || height > maxIconSide)
         return "a PNG image in it is " + std::to_string(width) + "x" + std::to_string(height);
+    pixels += std::uint64_t { width } * height;
     return std::nullopt;
 }
 
@@ -125,8 +127,9 @@ std::vector<IconImage> decodeIco(std::string_view bytes, std::string* error) {
             *error = "the icon cannot be read: " + why;
         return std::vector<IconImage> {};
     };
+    std::uint64_t pixels = 0;
     if (bytes.starts_with(pngSignature)) {
-        if (auto why = checkPng(bytes))
+        if (auto why = checkPng(bytes, pixels))
             return fail(*why);
         return { IconImage { {}, bytes } };
     }
@@ -145,12 +148,17 @@ std::vector<IconImage> decodeIco(std::string_view bytes, std::string* error) {
         std::string_view data = bytes.substr(offset, size);
         IconImage image;
         if (data.starts_with(pngSignature)) {
-            if (auto why = checkPng(data))
+            if (auto why = checkPng(data, pixels))
                 return fail(*why);
             image.png = data;
         } else if (auto why = decodeBitmap(data, image.pixels)) {
             return fail(*why);
         }
+        pixels += std::uint64_t { static_cast<unsigned>(image.pixels.width) }
+            * static_cast<unsigned>(image.pixels.height);
+        if (pixels > maxIconPixels)
+            return fail(
+                "its images have more than " + std::to_string(maxIconPixels) + " pixels together");
         images.push_back(std::move(image));
     }
     return images;

@@ -5,6 +5,7 @@
 
 #include "picture.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,10 @@ struct IconImage {
 
 /// The largest icon side read; larger images are refused (icons stop at 256).
 inline constexpr int maxIconSide = 1024;
+
+/// The most pixels all images of one icon may have together: sixteen of the largest side. An
+/// icon whose entries all point at one large image would otherwise cost its count times that.
+constexpr std::uint64_t maxIconPixels = std::uint64_t { 16 } * maxIconSide * maxIconSide;
 
 /// The images of an .ico file (BMP entries of 1, 4, 8, 24 or 32 bits, and PNG entries), or of
 /// a lone PNG file. Any entry that does not fit its bytes makes the whole icon refused: an

@@ -2,6 +2,7 @@
 
 #include "base/text.h"
 #include "base/unique_fd.h"
+#include "sandbox.h"
 #include "worker_channel.h"
 
 #include <algorithm>
@@ -51,7 +52,8 @@ std::vector<std::string> workerEnvironment(const fs::path& folder, bool readerPe
     bool ownConcurrency = false;
     for (char** entry = environ; *entry; ++entry) {
         const std::string_view text = *entry;
-        if (text.starts_with("TMPDIR=") || text.starts_with("MAGICK_TEMPORARY_PATH="))
+        if (!passedToReaders(text) || text.starts_with("TMPDIR=")
+            || text.starts_with("MAGICK_TEMPORARY_PATH="))
             continue;
         if (UnderAddressSanitizer && text.starts_with(sanitizer)) {
             sanitizer = std::string(text) + ":";
@@ -99,6 +101,7 @@ IsolatedConverter::IsolatedConverter(IsolationSettings isolation, ConvertSetting
         = (fs::path(temporary && *temporary ? temporary : "/tmp") / "lumabatch-XXXXXX").string();
     if (::mkdtemp(pattern.data()))
         folder_ = pattern;
+    handToReaderUser(folder_);
 }
 
 IsolatedConverter::~IsolatedConverter() {
@@ -227,6 +230,7 @@ bool IsolatedConverter::startWorker(Worker& worker, Program program) {
         worker.folder = folder_ / ("own-reader-" + std::to_string(++workersStarted_));
         fs::create_directory(worker.folder, ec);
         ::chmod(worker.folder.c_str(), 0700);
+        handToReaderUser(worker.folder);
         static constexpr const char* Names[]
             = { "lumabatch-jpeg-reader", "lumabatch-reader", "lumabatch-magick-reader" };
         pid = spawnReader(

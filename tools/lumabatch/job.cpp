@@ -157,9 +157,9 @@ private:
         unsigned workers = filesInFlight_ ? filesInFlight_ : std::thread::hardware_concurrency();
         workers = static_cast<unsigned>(
             std::clamp<std::size_t>(workers, 1, std::max<std::size_t>(sources_.size(), 1)));
-        if (landlockVersion() == 0)
-            progress_.report("lumabatch: this system has no Landlock; image readers run without "
-                             "file-system restrictions");
+        if (landlockVersion() == 0 && !canHideFiles())
+            progress_.report("lumabatch: this system has neither Landlock nor user namespaces; "
+                             "image readers run without file-system restrictions");
         std::error_code ec;
         const fs::path readers = readerFolder_.empty()
             ? fs::read_symlink("/proc/self/exe", ec).parent_path()

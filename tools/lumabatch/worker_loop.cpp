@@ -1,7 +1,5 @@
 #include "worker_loop.h"
 
-#include "sandbox.h"
-
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -14,14 +12,16 @@ namespace pxw::lumabatch {
 bool adoptedByTool(int argc, char** argv) {
     if (argc < 4)
         return false;
+    // A descriptor the tool's caller left open is none of a reader's business.
+    closeDescriptorsFrom(WorkerChannelFd + 1);
     std::signal(SIGINT, SIG_IGN);
     std::signal(SIGTERM, SIG_IGN);
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     return ::getppid() == static_cast<pid_t>(std::atol(argv[3]));
 }
 
-bool enterWorkerSandbox(const std::filesystem::path& folder) {
-    if (platform::Status sandboxed = enterSandbox(folder); !sandboxed) {
+bool enterWorkerSandbox(const std::filesystem::path& folder, SandboxRole role, int newestLandlock) {
+    if (platform::Status sandboxed = enterSandbox(folder, role, newestLandlock); !sandboxed) {
         std::cerr << "lumabatch: image reader: " << sandboxed.message() << "\n";
         return false;
     }

@@ -1,18 +1,21 @@
 #include "direct_jpeg.h"
 
+#include "icc_profile.h"
+#include "jpeg/libjpeg_errors.h"
 #include "resample.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <jerror.h>
 #include <jpeglib.h>
 #include <lcms2.h>
 #include <libexif/exif-data.h>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,32 +35,6 @@ constexpr int Eighths = 8;
 
 WorkerReply leaveToLibvips(std::string why) {
     return { WorkerOutcome::Unsupported, std::move(why) };
-}
-
-// libjpeg reports errors through a callback that must not return.
-struct JpegErrors {
-    jpeg_error_mgr manager {}; // first: libjpeg hands its callbacks a pointer to it
-    std::jmp_buf jump {};
-    std::array<char, JMSG_LENGTH_MAX> message {};
-};
-
-[[noreturn]] void stopOnError(j_common_ptr info) {
-    auto* errors = reinterpret_cast<JpegErrors*>(info->err);
-    info->err->format_message(info, errors->message.data());
-    std::longjmp(errors->jump, 1);
-}
-
-// A warning means damaged data libjpeg would read past: the file goes to libvips, which
-// decides what it is worth.
-void stopOnWarning(j_common_ptr info, int level) {
-    if (level < 0)
-        stopOnError(info);
-}
-
-void useErrors(jpeg_error_mgr& manager) {
-    jpeg_std_error(&manager);
-    manager.error_exit = stopOnError;
-    manager.emit_message = stopOnWarning;
 }
 
 // The box in the stored picture's axes, as libvips' thumbnail takes it.
@@ -148,31 +125,15 @@ struct Decoded {
 
 // Reads the header, then decodes at the scale `plan` chooses from the stored size and the
 // orientation. No value, with the reason in `why`, when libvips should read it instead.
+// Takes from the header what `decode` needs and sets the decoder up at the scale `plan`
+// chooses; the reason when libvips should read the file instead.
 template <typename Plan>
-std::optional<Decoded> decode(const void* data, std::size_t size, Plan plan, std::string& why) {
-    jpeg_decompress_struct info {};
-    JpegErrors errors;
-    info.err = &errors.manager;
-    useErrors(errors.manager);
-    Decoded decoded;
-    if (setjmp(errors.jump)) {
-        jpeg_destroy_decompress(&info);
-        why = errors.message.data();
-        return std::nullopt;
-    }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, static_cast<const unsigned char*>(data), static_cast<unsigned long>(size));
-    jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
-    jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
-    jpeg_read_header(&info, TRUE);
+std::string readHeader(jpeg_decompress_struct& info, Decoded& decoded, Plan& plan) {
     const bool grey = info.num_components == 1 && info.jpeg_color_space == JCS_GRAYSCALE;
     const bool colour = info.num_components == 3
         && (info.jpeg_color_space == JCS_YCbCr || info.jpeg_color_space == JCS_RGB);
-    if (info.data_precision != 8 || (!grey && !colour)) {
-        jpeg_destroy_decompress(&info);
-        why = "not an 8-bit grey or colour JPEG";
-        return std::nullopt;
-    }
+    if (info.data_precision != 8 || (!grey && !colour))
+        return "not an 8-bit grey or colour JPEG";
     constexpr std::string_view ExifHeader { "Exif\0\0", 6 };
     Marker exif;
     for (jpeg_saved_marker_ptr marker = info.marker_list; marker; marker = marker->next) {
@@ -190,34 +151,54 @@ std::optional<Decoded> decode(const void* data, std::size_t size, Plan plan, std
     decoded.width = static_cast<int>(info.image_width);
     decoded.height = static_cast<int>(info.image_height);
     decoded.eighths = plan(decoded);
-    if (decoded.eighths <= 0) {
-        jpeg_destroy_decompress(&info);
-        why = "the box enlarges the picture";
-        return std::nullopt;
-    }
+    if (decoded.eighths <= 0)
+        return "the box enlarges the picture";
     // A grey profile is applied to grey pixels; without one, libjpeg makes them RGB.
-    const bool greyProfile = grey && decoded.profile.size() > 20
-        && std::string_view(decoded.profile).substr(16, 4) == "GRAY";
-    const bool rgbProfile = colour && decoded.profile.size() > 20
-        && std::string_view(decoded.profile).substr(16, 4) == "RGB ";
-    if (!greyProfile && !rgbProfile)
+    const bool greyProfile = grey && describesPixels(decoded.profile, "GRAY");
+    if (!greyProfile && !(colour && describesPixels(decoded.profile, "RGB ")))
         decoded.profile.clear();
     info.out_color_space = greyProfile ? JCS_GRAYSCALE : JCS_RGB;
     info.scale_num = static_cast<unsigned>(decoded.eighths);
     info.scale_denom = Eighths;
-    jpeg_start_decompress(&info);
-    Pixels& pixels = decoded.pixels;
-    pixels.width = static_cast<int>(info.output_width);
-    pixels.height = static_cast<int>(info.output_height);
-    pixels.channels = info.output_components;
-    const std::size_t rowLength = static_cast<std::size_t>(pixels.width) * pixels.channels;
-    pixels.data.resize(rowLength * pixels.height);
-    while (info.output_scanline < info.output_height) {
-        JSAMPROW row = &pixels.data[rowLength * info.output_scanline];
-        jpeg_read_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_decompress(&info);
+    return {};
+}
+
+template <typename Plan>
+std::optional<Decoded> decode(const void* data, std::size_t size, Plan plan, std::string& why) {
+    jpeg_decompress_struct info {};
+    jpeg::Errors errors;
+    info.err = jpeg::use(errors);
+    Decoded decoded;
+    const bool read = jpeg::guarded(errors, [&] {
+        jpeg_create_decompress(&info);
+        jpeg_mem_src(
+            &info, static_cast<const unsigned char*>(data), static_cast<unsigned long>(size));
+        jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
+        jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
+        jpeg_read_header(&info, TRUE);
+        why = readHeader(info, decoded, plan);
+        if (!why.empty())
+            return;
+        jpeg_start_decompress(&info);
+        Pixels& pixels = decoded.pixels;
+        pixels.width = static_cast<int>(info.output_width);
+        pixels.height = static_cast<int>(info.output_height);
+        pixels.channels = info.output_components;
+        const std::size_t rowLength = static_cast<std::size_t>(pixels.width) * pixels.channels;
+        pixels.data.resize(rowLength * pixels.height);
+        while (info.output_scanline < info.output_height) {
+            JSAMPROW row = &pixels.data[rowLength * info.output_scanline];
+            jpeg_read_scanlines(&info, &row, 1);
+        }
+        why = jpeg::missingData(info, errors);
+        if (why.empty())
+            jpeg_finish_decompress(&info);
+    });
     jpeg_destroy_decompress(&info);
+    if (!read)
+        why = errors.message.data();
+    if (!why.empty())
+        return std::nullopt;
     return decoded;
 }
 
@@ -291,51 +272,87 @@ std::string exifBlock(int width, int height, int dpiAcross, int dpiDown) {
     return block;
 }
 
+// Where the encoder writes. libjpeg's own memory destination frees the buffer it handed out
+// whenever it grows it, so after an error the caller cannot tell whether to free it; a string
+// owned here has no such question.
+struct StringDestination {
+    jpeg_destination_mgr manager {}; // first: libjpeg hands its callbacks a pointer to it
+    std::string bytes;
+
+    static constexpr std::size_t FirstSize = std::size_t { 1 } << 16;
+
+    static StringDestination& of(j_compress_ptr info) {
+        return *reinterpret_cast<StringDestination*>(info->dest);
+    }
+    static void start(j_compress_ptr info) { of(info).growTo(info, 0, FirstSize); }
+    static boolean grow(j_compress_ptr info) {
+        StringDestination& destination = of(info);
+        const std::size_t used = destination.bytes.size();
+        destination.growTo(info, used, used * 2);
+        return TRUE;
+    }
+    static void end(j_compress_ptr info) {
+        StringDestination& destination = of(info);
+        destination.bytes.resize(destination.bytes.size() - destination.manager.free_in_buffer);
+    }
+
+    void growTo(j_compress_ptr info, std::size_t used, std::size_t size) {
+        bool grown = true;
+        try {
+            bytes.resize(size);
+        } catch (const std::bad_alloc&) {
+            grown = false;
+        }
+        if (!grown)
+            ERREXIT1(info, JERR_OUT_OF_MEMORY, 0);
+        manager.next_output_byte = reinterpret_cast<JOCTET*>(bytes.data()) + used;
+        manager.free_in_buffer = size - used;
+    }
+};
+
 // Baseline JPEG at `quality`, without chroma subsampling from quality 90 on, as libvips
 // writes it.
 std::optional<std::string> encode(const Pixels& pixels, const ConvertSettings& settings) {
     jpeg_compress_struct info {};
-    JpegErrors errors;
-    info.err = &errors.manager;
-    useErrors(errors.manager);
-    unsigned char* buffer = nullptr;
-    unsigned long length = 0;
+    jpeg::Errors errors;
+    info.err = jpeg::use(errors);
+    StringDestination destination;
+    destination.manager.init_destination = StringDestination::start;
+    destination.manager.empty_output_buffer = StringDestination::grow;
+    destination.manager.term_destination = StringDestination::end;
     const std::string exif
         = exifBlock(pixels.width, pixels.height, *settings.dpiHorizontal, *settings.dpiVertical);
-    if (setjmp(errors.jump)) {
-        jpeg_destroy_compress(&info);
-        std::free(buffer);
-        return std::nullopt;
-    }
-    jpeg_create_compress(&info);
-    jpeg_mem_dest(&info, &buffer, &length);
-    info.image_width = static_cast<JDIMENSION>(pixels.width);
-    info.image_height = static_cast<JDIMENSION>(pixels.height);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, settings.quality, TRUE);
-    if (settings.quality >= 90) {
-        for (int i = 0; i < info.num_components; ++i)
-            info.comp_info[i].h_samp_factor = info.comp_info[i].v_samp_factor = 1;
-    }
-    info.write_JFIF_header = TRUE;
-    info.density_unit = 1; // dots per inch
-    info.X_density = static_cast<UINT16>(*settings.dpiHorizontal);
-    info.Y_density = static_cast<UINT16>(*settings.dpiVertical);
-    jpeg_start_compress(&info, TRUE);
-    jpeg_write_marker(&info, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(exif.data()),
-        static_cast<unsigned>(exif.size()));
-    const std::size_t rowLength = static_cast<std::size_t>(pixels.width) * 3;
-    while (info.next_scanline < info.image_height) {
-        auto row = const_cast<JSAMPROW>(&pixels.data[rowLength * info.next_scanline]);
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
+    const bool written = jpeg::guarded(errors, [&] {
+        jpeg_create_compress(&info);
+        info.dest = &destination.manager;
+        info.image_width = static_cast<JDIMENSION>(pixels.width);
+        info.image_height = static_cast<JDIMENSION>(pixels.height);
+        info.input_components = 3;
+        info.in_color_space = JCS_RGB;
+        jpeg_set_defaults(&info);
+        jpeg_set_quality(&info, settings.quality, TRUE);
+        if (settings.quality >= 90) {
+            for (int i = 0; i < info.num_components; ++i)
+                info.comp_info[i].h_samp_factor = info.comp_info[i].v_samp_factor = 1;
+        }
+        info.write_JFIF_header = TRUE;
+        info.density_unit = 1; // dots per inch
+        info.X_density = static_cast<UINT16>(*settings.dpiHorizontal);
+        info.Y_density = static_cast<UINT16>(*settings.dpiVertical);
+        jpeg_start_compress(&info, TRUE);
+        jpeg_write_marker(&info, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(exif.data()),
+            static_cast<unsigned>(exif.size()));
+        const std::size_t rowLength = static_cast<std::size_t>(pixels.width) * 3;
+        while (info.next_scanline < info.image_height) {
+            auto row = const_cast<JSAMPROW>(&pixels.data[rowLength * info.next_scanline]);
+            jpeg_write_scanlines(&info, &row, 1);
+        }
+        jpeg_finish_compress(&info);
+    });
     jpeg_destroy_compress(&info);
-    std::string jpeg(reinterpret_cast<const char*>(buffer), length);
-    std::free(buffer);
-    return jpeg;
+    if (!written)
+        return std::nullopt;
+    return std::move(destination.bytes);
 }
 
 } // namespace

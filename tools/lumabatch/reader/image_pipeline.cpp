@@ -2,6 +2,8 @@
 
 #include "base/text.h"
 #include "base/unique_fd.h"
+#include "icc_profile.h"
+#include "jpeg/libjpeg_errors.h"
 #include "mapped_file.h"
 #include "text_util.h"
 
@@ -50,13 +52,11 @@ Box boxFor(const ConvertSettings& settings) {
 }
 
 vips::VOption* thumbnailOptions(const Box& box) {
-    return VImage::option()
-        ->set("height", box.height)
-        ->set("size", box.size)
-        ->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
+    return VImage::option()->set("height", box.height)->set("size", box.size);
 }
 
-VImage loadWithVips(const MappedFile& file, const ConvertSettings& settings, std::string& padded) {
+VImage loadWithVips(const MappedFile& file, const ConvertSettings& settings, std::string& padded,
+    VipsFailOn failOn) {
     Box box = boxFor(settings);
     const void* data = file.data();
     std::size_t size = file.size();
@@ -72,7 +72,16 @@ VImage loadWithVips(const MappedFile& file, const ConvertSettings& settings, std
     VipsBlob* blob = vips_blob_new(nullptr, data, size);
     std::unique_ptr<VipsBlob, void (*)(VipsBlob*)> owner(
         blob, [](VipsBlob* b) { vips_area_unref(VIPS_AREA(b)); });
-    return VImage::thumbnail_buffer(blob, box.width, thumbnailOptions(box));
+    // thumbnail_buffer keeps its own fail_on from the loader: only the loader's options reach
+    // it. With it, the loaders fail on data that ends early (a GIF frame, PNG rows, TIFF
+    // strips) and accept flaws after complete data (a missing trailer).
+    return VImage::thumbnail_buffer(blob, box.width,
+        thumbnailOptions(box)->set(
+            "option_string", failOn == VIPS_FAIL_ON_NONE ? "fail_on=none" : "fail_on=truncated"));
+}
+
+bool isJpeg(const MappedFile& file) {
+    return file.size() > 3 && std::memcmp(file.data(), "\xff\xd8\xff", 3) == 0;
 }
 
 std::optional<MagickReader>& magickReader() {
@@ -164,24 +173,21 @@ VImage loadWithLibtiff(const MappedFile& file, const ConvertSettings& settings) 
     return loaded.thumbnail_image(box.width, thumbnailOptions(box));
 }
 
-// The colour space an embedded ICC profile is made for ("RGB ", "GRAY", "CMYK", ...).
-std::string_view profileColourSpace(const VImage& image) {
+// The embedded ICC profile, or empty.
+std::string_view embeddedProfile(const VImage& image) {
     if (!image.get_typeof(VIPS_META_ICC_NAME))
         return {};
     std::size_t length = 0;
     const void* data = image.get_blob(VIPS_META_ICC_NAME, &length);
-    constexpr std::size_t SignatureOffset = 16;
-    if (length < SignatureOffset + 4)
-        return {};
-    return std::string_view(static_cast<const char*>(data) + SignatureOffset, 4);
+    return { static_cast<const char*>(data), length };
 }
 
 // thumbnail converts CMYK to sRGB itself but leaves other embedded profiles in place
 // (converting everything through its export profile shifts untagged colours here).
 VImage toSrgb(VImage image) {
-    std::string_view profileSpace = profileColourSpace(image);
-    if ((profileSpace == "RGB " && image.bands() >= 3)
-        || (profileSpace == "GRAY" && image.bands() <= 2))
+    const std::string_view profile = embeddedProfile(image);
+    if ((image.bands() >= 3 && describesPixels(profile, "RGB "))
+        || (image.bands() <= 2 && describesPixels(profile, "GRAY")))
         image = image.icc_transform(
             "srgb", VImage::option()->set("embedded", true)->set("intent", VIPS_INTENT_RELATIVE));
     VipsInterpretation interpretation = image.interpretation();
@@ -257,8 +263,9 @@ std::string encodeJpeg(const VImage& image, int quality) {
 
 // Readers that only warn when the data of a truncated or damaged file run short.
 bool isDamageWarning(std::string_view message) {
-    for (std::string_view sign : { "not enough data", "truncated", "premature", "error in tile" }) {
-        if (message.find(sign) != std::string_view::npos)
+    for (std::string_view sign :
+        { "not enough data", "truncated", "premature", "unexpected end", "error in tile" }) {
+        if (findIgnoringCase(message, sign) != std::string_view::npos)
             return true;
     }
     return false;
@@ -298,7 +305,8 @@ void initImageLibraries(const char* programPath, bool withModules) {
             [](const gchar*, GLogLevelFlags, const gchar* message, gpointer) {
                 if (message && isDamageWarning(message)) {
                     std::lock_guard lock(damageLock());
-                    damageWarning() = message;
+                    if (damageWarning().empty())
+                        damageWarning() = message;
                 }
             },
             nullptr);
@@ -329,6 +337,11 @@ Status convertDescriptor(int fd, const std::string& magickFormat, const ConvertS
             *failure = kind;
         return Status::failure(reason);
     };
+    auto converted = [&] {
+        if (failure)
+            *failure = Failure::None;
+        return Status::success();
+    };
     try {
         // The file stays mapped until the image is encoded.
         const MappedFile file(fd);
@@ -338,11 +351,24 @@ Status convertDescriptor(int fd, const std::string& magickFormat, const ConvertS
             std::lock_guard lock(damageLock());
             damageWarning().clear();
         }
-        VImage image = magickFormat.empty() ? loadWithVips(file, settings, padded)
-            : magickFormat == TiffFormat    ? loadWithLibtiff(file, settings)
-                                            : loadWithMagick(file, magickFormat, settings);
+        // libvips can only fail a JPEG on every warning or on none; libjpeg's own state
+        // tells complete pixel data with flawed markers, which converts, from data that ends
+        // early, which fails: the JPEG reader judges by the same rule.
+        const bool byVips = magickFormat.empty();
+        std::optional<std::string> missingJpegData;
+        if (byVips && isJpeg(file))
+            missingJpegData = jpeg::missingData(file.data(), file.size());
+        const bool completeJpeg = missingJpegData && missingJpegData->empty();
+        VImage image = byVips            ? loadWithVips(file, settings, padded,
+                           completeJpeg ? VIPS_FAIL_ON_NONE : VIPS_FAIL_ON_TRUNCATED)
+            : magickFormat == TiffFormat ? loadWithLibtiff(file, settings)
+                                         : loadWithMagick(file, magickFormat, settings);
         image = withResolution(withoutSourceMetadata(flattenOnWhite(toSrgb(image))), settings);
         jpeg = encodeJpeg(image, settings.quality);
+        if (missingJpegData && !missingJpegData->empty())
+            return failed(Failure::Damaged, oneLine(*missingJpegData));
+        if (completeJpeg)
+            return converted();
         // A reader that fails on a tile only warns, and the encoder goes on with grey: a
         // damaged file must fail instead.
         if (const std::string errors = vips_error_buffer(); !errors.empty())
@@ -350,10 +376,11 @@ Status convertDescriptor(int fd, const std::string& magickFormat, const ConvertS
         std::lock_guard lock(damageLock());
         if (!damageWarning().empty())
             return failed(Failure::Damaged, "damaged image: " + oneLine(damageWarning()));
-        if (failure)
-            *failure = Failure::None;
-        return Status::success();
+        return converted();
     } catch (const vips::VError& error) {
+        // A loader that stops on data that ends early says less than the warning it gave.
+        if (std::lock_guard lock(damageLock()); !damageWarning().empty())
+            return failed(Failure::Damaged, "damaged image: " + oneLine(damageWarning()));
         // An encoder that fails on a damaged file may leave the message in the error buffer.
         std::string message = *error.what() ? error.what() : vips_error_buffer();
         if (message.empty())

@@ -55,7 +55,8 @@ bool singleThreaded() {
 // start-up.
 // Each worker gets a private folder of its own under `folder`; its number is the reply.
 int startWorkers(const fs::path& folder, bool withModules, const char* programPath) {
-    if (!enterWorkerSandbox(folder))
+    // Each forked reader enters the strict sandbox of a reader on top of this one.
+    if (!enterWorkerSandbox(folder, SandboxRole::Starter))
         return WorkerSetupFailed;
     // libvips starts no thread until it converts, so it is started here once and every
     // forked worker inherits it; it reads TMPDIR when it needs a temporary file, so each
