@@ -58,7 +58,7 @@ Measure measureWait(pxw::view::QtToolkit& toolkit, const DriveMap& drives, bool 
 
     const double cpuBefore = cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
-    const pxw::job::ToolRun run = pxw::job::waitedLaunch(form, services, "");
+    const pxw::job::ToolRun run = pxw::job::waitedLaunch(form, services, "", "lumabatch - waiting");
     const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
     if (!run.started) {
         std::fprintf(stderr, "the stand-in tool did not start: %s\n", run.error.c_str());

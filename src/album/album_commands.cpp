@@ -2,10 +2,13 @@
 
 #include "base/text.h"
 #include "job/command_lines.h"
+#include "job/tool_reasons.h"
+#include "job/work_folder.h"
 #include "platform/image_tool.h"
 #include "platform/install_paths.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <utility>
 
@@ -23,6 +26,29 @@ job::Report warning(std::string prompt, platform::MessageIcon icon) {
 
 job::Report notBuilt(const std::string& why) {
     return warning("The album was not built: " + why, platform::MessageIcon::Exclamation);
+}
+
+// Each image the tool could not convert, with its reason.
+job::Report failedImages(const BuildOutcome& outcome, const std::string& workFolder) {
+    const auto& names = outcome.staging.stagedNames;
+    const std::map<std::string, std::string> reasons
+        = job::toolReasons(outcome.tool.errorOutput, names);
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (auto reason = reasons.find(names[i]); reason != reasons.end())
+            lines.push_back(
+                base::printable(outcome.staging.stagedEntries[i]) + ": " + reason->second);
+    }
+    if (lines.empty())
+        lines.push_back(job::printableReport(outcome.tool.errorOutput));
+    job::Report report = notBuilt("the image tool could not convert every image (exit status "
+        + std::to_string(outcome.tool.exitCode) + "):" + job::firstLines(lines, true)
+        + "\nThe images it could not read stay in " + workFolder + ".");
+    if (lines.size() > 10) {
+        for (const std::string& line : lines)
+            report.details += line + "\n";
+    }
+    return report;
 }
 } // namespace
 
@@ -51,12 +77,17 @@ std::optional<job::Report> buildReport(
         }
         if (outcome.tool.exitCode == platform::image_tool::CancelledExitCode)
             return notBuilt("the conversion of its images was cancelled.");
-        return notBuilt("the image tool could not convert every image (exit status "
-            + std::to_string(outcome.tool.exitCode) + "). The images it could not read stay in "
-            + workFolder + ".");
+        if (outcome.tool.exitCode == platform::image_tool::RefusedExitCode) {
+            job::Report report = notBuilt("the image tool refused to run: "
+                + job::toolRefusal(outcome.tool.errorOutput) + ".");
+            report.details = job::printableReport(outcome.tool.errorOutput);
+            return report;
+        }
+        return failedImages(outcome, workFolder);
     case End::PackingFailed:
         return notBuilt(outcome.packingError);
     case End::NotSaved:
+    case End::WorkFolderUnusable:
         return std::nullopt;
     case End::Built:
         return job::Report { "Success! Your images are wrapped as " + albumPath
@@ -85,9 +116,10 @@ void AlbumCommands::Createalbum_Click() {
     const BuildOutcome outcome = build();
     if (std::optional<job::Report> report
         = buildReport(outcome, workFolder, form_.SaveDialog.FileName))
-        services_.toolkit.messageBox(report->prompt, report->icon, report->title);
+        job::show(*report, services_.toolkit);
     if (outcome.end == BuildOutcome::End::Built)
         services_.files.deleteFiles(workFolderWildcard());
+    form_.workFolderHold.reset();
 }
 
 BuildOutcome AlbumCommands::build() {
@@ -100,7 +132,8 @@ BuildOutcome AlbumCommands::build() {
     };
     if (form_.iconlist.text().empty() || !files.fileExists(form_.iconlist.text()))
         return endAt(End::IconMissing);
-    files.deleteFiles(workFolderWildcard()); // nothing to delete is fine
+    if (!job::takeCleanWorkFolder(form_, services_))
+        return endAt(End::WorkFolderUnusable);
     if (form_.FileList.ListCount() == 0)
         return endAt(End::ListEmpty);
     outcome.staging = job::stageEntries(form_.FileList.entries(), form_.Text4.text(), files);
@@ -108,7 +141,10 @@ BuildOutcome AlbumCommands::build() {
         return endAt(End::StagingFailed);
     if (!files.folderExists(form_.Text5.text()))
         return endAt(End::ToolFolderMissing);
-    outcome.tool = job::waitedLaunch(form_, services_, job::albumParameters(form_));
+    if (!job::letToolIntoWorkFolder(form_, services_))
+        return endAt(End::WorkFolderUnusable);
+    outcome.tool = job::waitedLaunch(
+        form_, services_, job::albumParameters(form_), "lumabatch - preparing the album's images");
     if (!outcome.tool.started || outcome.tool.exitCode != 0)
         return endAt(End::ToolFailed);
     outcome.end = packAndWrite(outcome.packingError);

@@ -20,6 +20,7 @@ inline constexpr long IconDialogFlags = 2625540; // 0x281004
 struct BuildOutcome {
     enum class End {
         IconMissing,
+        WorkFolderUnusable, ///< the user has been told: another run holds it, or it stays full
         ListEmpty,
         StagingFailed, ///< `staging` says which entry and why
         ToolFolderMissing,

@@ -377,6 +377,7 @@ ExtractReport AlbumReader::extractAll(const fs::path& folder, const ClashQuestio
         report.status = std::move(why);
         report.written.clear();
         report.renamed = 0;
+        report.renamedNames.clear();
         return report;
     };
     if (!fd_)
@@ -470,7 +471,10 @@ ExtractReport AlbumReader::extractAll(const fs::path& folder, const ClashQuestio
                     + " into place: " + errorText(errno));
             else {
                 report.written.push_back(placement.target);
-                report.renamed += placement.target != entries_[placement.entry].name ? 1 : 0;
+                if (placement.target != entries_[placement.entry].name) {
+                    ++report.renamed;
+                    report.renamedNames.push_back(placement.target);
+                }
             }
         }
         if (report.status)

@@ -54,6 +54,7 @@ struct ExtractReport {
     bool cancelled = false;
     std::vector<std::string> written; // the names written, "Keep both" names included
     std::size_t renamed = 0; // how many of them got a "Keep both" name
+    std::vector<std::string> renamedNames; // those names, in the order written
     std::vector<std::string> kept; // files of the folder left as they were, in their place
 };
 

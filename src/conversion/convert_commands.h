@@ -21,8 +21,7 @@ struct ConvertOutcome {
 
 /// "Success! ..." only when every listed image was converted; otherwise a warning that says
 /// what went wrong.
-job::Report convertReport(
-    const ConvertOutcome& outcome, const std::string& outputFolder, const std::string& workFolder);
+job::Report convertReport(const ConvertOutcome& outcome, const std::string& outputFolder);
 
 /// The Convert, Open and quick Output-to-folder commands, bound to their buttons on construction.
 class ConvertCommands {

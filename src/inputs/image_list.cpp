@@ -1,9 +1,12 @@
 #include "image_list.h"
 
 #include "base/text.h"
+#include "platform/image_tool.h"
+#include "platform/windows_path.h"
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 namespace pxw::inputs {
 
@@ -46,6 +49,50 @@ bool isListedImageType(const std::string& path) {
     });
 }
 
+bool isConvertedImageType(const std::string& path) {
+    return std::any_of(std::begin(platform::image_tool::ConvertedExtensions),
+        std::end(platform::image_tool::ConvertedExtensions), [&](const char* extension) {
+            return path.size() > std::strlen(extension)
+                && base::endsWithIgnoringCase(path, extension);
+        });
+}
+
+namespace {
+// What a drop brings, sorted out.
+struct DropHaul {
+    std::unordered_set<std::string> listed; ///< in the list, or taken by this drop
+    std::vector<std::string> images;
+    std::vector<std::string> notImages;
+    int alreadyListed = 0;
+};
+
+// Deep enough for any photo tree.
+constexpr int MaxFolderDepth = 32;
+
+void collect(const std::string& path, bool isFolder, int depth, platform::FileSystem& files,
+    DropHaul& haul) {
+    if (isFolder) {
+        if (depth >= MaxFolderDepth)
+            return;
+        for (const platform::FolderEntry& entry : files.listFolder(path)) {
+            // A linked folder inside may lead back to its parent, again and again.
+            if (!(entry.isFolder && entry.isLink))
+                collect(path + "\\" + entry.name, entry.isFolder, depth + 1, files, haul);
+        }
+    } else if (!isConvertedImageType(path)) {
+        haul.notImages.push_back(path);
+    } else if (haul.listed.insert(path).second) {
+        haul.images.push_back(path);
+    } else {
+        ++haul.alreadyListed;
+    }
+}
+
+std::string filesText(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " file was" : " files were");
+}
+} // namespace
+
 ImageList::ImageList(ui::frmBackupFiles& form, platform::Services& services)
     : form_(form)
     , services_(services) {
@@ -78,15 +125,40 @@ void ImageList::FBrowse_Click() {
 }
 
 void ImageList::FileList_DragDrop(const std::vector<std::string>& paths) {
-    std::vector<std::string> images;
-    std::copy_if(paths.begin(), paths.end(), std::back_inserter(images), isListedImageType);
-    if (!images.empty())
-        add(images);
+    DropHaul haul;
+    haul.listed.insert(form_.FileList.entries().begin(), form_.FileList.entries().end());
+    for (const std::string& path : paths) {
+        std::string trimmed = path;
+        while (trimmed.size() > 3 && base::isPathSeparator(trimmed.back()))
+            trimmed.pop_back();
+        collect(trimmed, services_.files.folderExists(trimmed), 0, services_.files, haul);
+    }
+    if (!haul.images.empty())
+        add(std::move(haul.images));
+    std::string prompt;
+    if (!haul.notImages.empty()) {
+        prompt = filesText(haul.notImages.size())
+            + (haul.notImages.size() == 1 ? " not added because it is not an image:"
+                                          : " not added because they are not images:");
+        for (std::size_t i = 0; i < haul.notImages.size() && i < 10; ++i)
+            prompt
+                += (i == 0 ? " " : ", ") + base::printable(platform::fileNameOf(haul.notImages[i]));
+        prompt += haul.notImages.size() > 10
+            ? " and " + std::to_string(haul.notImages.size() - 10) + " more."
+            : ".";
+    }
+    if (haul.alreadyListed > 0) {
+        prompt += (prompt.empty() ? "" : "\n")
+            + filesText(static_cast<std::size_t>(haul.alreadyListed))
+            + (haul.alreadyListed == 1 ? " not added because it is already in the list."
+                                       : " not added because they are already in the list.");
+    }
+    if (!prompt.empty())
+        services_.toolkit.messageBox(prompt, platform::MessageIcon::Information, "Pixelwain");
 }
 
-void ImageList::add(const std::vector<std::string>& paths) {
-    for (const std::string& path : paths)
-        form_.FileList.AddItem(path);
+void ImageList::add(std::vector<std::string> paths) {
+    form_.FileList.AddItems(std::move(paths));
     writeCount();
 }
 

@@ -20,6 +20,8 @@ std::vector<std::string> pathsFromDialogAnswer(const std::string& fileName);
 
 /// Whether a file name carries one of the extensions the image dialog offers.
 bool isListedImageType(const std::string& path);
+/// Whether a file name carries the extension of a type the image tool converts.
+bool isConvertedImageType(const std::string& path);
 
 /// The commands of the image list: add, show entry path, remove, clear, count refresh.
 class ImageList {
@@ -31,12 +33,13 @@ public:
     void FileRemove_Click();
     void allClear_Click();
     void Text3_Change();
-    /// Files dropped from a file manager: the image files among them are added as if chosen in
-    /// the dialog.
+    /// Files and folders dropped from a file manager: the image files among them, and in the
+    /// folders and their subfolders, are added unless already listed. One message names what
+    /// was left out.
     void FileList_DragDrop(const std::vector<std::string>& paths);
 
 private:
-    void add(const std::vector<std::string>& paths);
+    void add(std::vector<std::string> paths);
     void writeCount();
 
     ui::frmBackupFiles& form_;

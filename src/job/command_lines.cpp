@@ -42,8 +42,8 @@ std::string quickCommandLine(const ui::frmBackupFiles& form) {
     return std::string("\"") + platform::image_tool::QuickExecutable + "\" s=" + form.Text4.text()
         + " d=" + blanksToUnderscores(form.DestDir.text()) + " -w"
         + numberWord(form.txtWidth.text()) + " -h" + numberWord(form.txtHeight.text())
-        + " -sm1 -namegen=\"[counter2;0].jpg\" -ov -remsrc -sortlstAZ -exclude(db) -nodlg -q"
-        + numberWord(form.compressQ.text());
+        + " -sm1 -namegen=\"" + QuickNamingTemplate
+        + "\" -ov -remsrc -sortlstAZ -exclude(db) -nodlg -q" + numberWord(form.compressQ.text());
 }
 
 } // namespace pxw::job

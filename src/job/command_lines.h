@@ -14,6 +14,9 @@ std::string albumParameters(const ui::frmBackupFiles& form);
 /// so blanks typed around them are left out.
 std::string quickCommandLine(const ui::frmBackupFiles& form);
 
+/// The fixed naming template of the quick run.
+inline constexpr const char* QuickNamingTemplate = "[counter2;0].jpg";
+
 /// `text` with every blank replaced by "_".
 std::string blanksToUnderscores(std::string text);
 

@@ -16,6 +16,7 @@ struct StagingFailure {
 
 struct StagingResult {
     std::vector<std::string> stagedNames; ///< names in the work folder, in list order
+    std::vector<std::string> stagedEntries; ///< the list entry of each staged name
     std::vector<StagingFailure> failures;
 };
 

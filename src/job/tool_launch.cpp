@@ -8,21 +8,27 @@ namespace pxw::job {
 namespace {
 class WaitingFlag {
 public:
-    explicit WaitingFlag(bool& flag)
-        : flag_(flag) {
+    WaitingFlag(bool& flag, platform::Toolkit& toolkit)
+        : flag_(flag)
+        , toolkit_(toolkit) {
         flag_ = true;
+        toolkit_.setBusy(true);
     }
-    ~WaitingFlag() { flag_ = false; }
+    ~WaitingFlag() {
+        flag_ = false;
+        toolkit_.setBusy(false);
+    }
     WaitingFlag(const WaitingFlag&) = delete;
     WaitingFlag& operator=(const WaitingFlag&) = delete;
 
 private:
     bool& flag_;
+    platform::Toolkit& toolkit_;
 };
 } // namespace
 
-ToolRun waitedLaunch(
-    ui::frmBackupFiles& form, platform::Services& services, const std::string& parameters) {
+ToolRun waitedLaunch(ui::frmBackupFiles& form, platform::Services& services,
+    const std::string& parameters, const std::string& progressTitle) {
     platform::ShellExecuteInfo info;
     info.cbSize = 60;
     info.fMask = platform::ShellExecuteInfo::NoCloseProcess;
@@ -32,6 +38,15 @@ ToolRun waitedLaunch(
     info.lpParameters = parameters;
     info.lpDirectory = platform::image_tool::workingFolder();
     info.nShow = 1;
+    info.keepErrorOutput = true; // the tool's reasons for what it did not convert
+    info.environment.push_back(
+        std::string(platform::image_tool::ProgressTitleVariable) + "=" + progressTitle);
+    if (std::optional<platform::ScreenRect> owner
+        = services.toolkit.screenRectOf(ui::handleOf(form))) {
+        info.environment.push_back(std::string(platform::image_tool::ProgressOwnerVariable) + "="
+            + std::to_string(owner->x) + " " + std::to_string(owner->y) + " "
+            + std::to_string(owner->width) + " " + std::to_string(owner->height));
+    }
 
     ToolRun run;
     if (!services.processes.shellExecuteEx(info) || !info.hProcess) {
@@ -39,12 +54,13 @@ ToolRun waitedLaunch(
         return run;
     }
     run.started = true;
-    WaitingFlag waiting(form.waitingForTool);
+    WaitingFlag waiting(form.waitingForTool, services.toolkit);
     platform::ProcessHandle& process = *info.hProcess;
     do {
         services.toolkit.processPendingEvents(process.readyFd());
     } while (process.waitZero() == platform::WaitTimeout);
     run.exitCode = process.exitCode();
+    run.errorOutput = process.errorOutput();
     return run;
 }
 

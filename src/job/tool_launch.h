@@ -12,12 +12,16 @@ struct ToolRun {
     bool started = false;
     int exitCode = -1; ///< 0 every file done, 1 some failed, 2 nothing done, 3 cancelled; -1 killed
     std::string error; ///< why it could not be started
+    std::string errorOutput; ///< what the tool wrote to its standard error: its reasons
 };
 
 /// Starts the image tool with `parameters` and waits until it ends. The window keeps
-/// processing its events meanwhile; `form.waitingForTool` is set for that time.
-ToolRun waitedLaunch(
-    ui::frmBackupFiles& form, platform::Services& services, const std::string& parameters);
+/// processing its events meanwhile; `form.waitingForTool` is set and a busy cursor shown for
+/// that time.
+/// `progressTitle` names the run in the title of the tool's progress window, which opens over
+/// the main window.
+ToolRun waitedLaunch(ui::frmBackupFiles& form, platform::Services& services,
+    const std::string& parameters, const std::string& progressTitle);
 
 /// Starts the quick run of the image tool, whose whole command line comes from the controls,
 /// and does not wait for it.

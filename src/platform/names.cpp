@@ -99,6 +99,73 @@ bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
     return U_SUCCESS(status) && order == 0;
 }
 
+namespace {
+std::optional<std::u16string> normalizedNfd(const std::u16string& text) {
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2* nfd = unorm2_getNFDInstance(&status);
+    std::u16string result(text.size() * 2 + 4, u'\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        status = U_ZERO_ERROR;
+        const int32_t length = unorm2_normalize(nfd, reinterpret_cast<const UChar*>(text.data()),
+            static_cast<int32_t>(text.size()), reinterpret_cast<UChar*>(result.data()),
+            static_cast<int32_t>(result.size()), &status);
+        if (status == U_BUFFER_OVERFLOW_ERROR) {
+            result.resize(static_cast<std::size_t>(length));
+            continue;
+        }
+        if (U_FAILURE(status))
+            return std::nullopt;
+        result.resize(static_cast<std::size_t>(length));
+        return result;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::u16string> foldedCase(const std::u16string& text) {
+    std::u16string result(text.size() * 2 + 4, u'\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        UErrorCode status = U_ZERO_ERROR;
+        const int32_t length = u_strFoldCase(reinterpret_cast<UChar*>(result.data()),
+            static_cast<int32_t>(result.size()), reinterpret_cast<const UChar*>(text.data()),
+            static_cast<int32_t>(text.size()), U_FOLD_CASE_DEFAULT, &status);
+        if (status == U_BUFFER_OVERFLOW_ERROR) {
+            result.resize(static_cast<std::size_t>(length));
+            continue;
+        }
+        if (U_FAILURE(status))
+            return std::nullopt;
+        result.resize(static_cast<std::size_t>(length));
+        return result;
+    }
+    return std::nullopt;
+}
+} // namespace
+
+std::string nameKeyIgnoringCase(std::string_view name) {
+    // NFD(fold(NFD(name))) is what unorm_compare compares when it ignores case.
+    std::optional<std::u16string> wide = toUtf16(name);
+    if (wide)
+        wide = normalizedNfd(*wide);
+    if (wide)
+        wide = foldedCase(*wide);
+    if (wide)
+        wide = normalizedNfd(*wide);
+    if (!wide) {
+        // 0xFF never begins UTF-8, so these keys meet no key of a UTF-8 name.
+        std::string key = "\xff";
+        for (char c : name)
+            key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        return key;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    std::string key(wide->size() * 3 + 4, '\0');
+    int32_t length = 0;
+    u_strToUTF8(key.data(), static_cast<int32_t>(key.size()), &length,
+        reinterpret_cast<const UChar*>(wide->data()), static_cast<int32_t>(wide->size()), &status);
+    key.resize(U_SUCCESS(status) ? static_cast<std::size_t>(length) : 0);
+    return key;
+}
+
 std::size_t utf16Length(std::string_view utf8) {
     UErrorCode status = U_ZERO_ERROR;
     int32_t length = 0;

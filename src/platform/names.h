@@ -42,6 +42,10 @@ private:
 /// taken as one. Names that are not UTF-8 match only with ASCII letter case ignored.
 bool sameNameIgnoringCase(std::string_view a, std::string_view b);
 
+/// A key for hashing names: two names have the same key exactly when sameNameIgnoringCase
+/// holds for them.
+std::string nameKeyIgnoringCase(std::string_view name);
+
 /// The length of a UTF-8 text in UTF-16 code units, as the system's dialogs count characters
 /// (a letter outside the Basic Multilingual Plane, an emoji say, counts two). A byte that is
 /// not UTF-8 counts one.

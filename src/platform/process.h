@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace pxw::platform {
 
@@ -22,8 +23,12 @@ public:
     virtual int waitZero() = 0;
     /// Exit status once ended (-1 when killed by a signal or still running).
     virtual int exitCode() const = 0;
-    /// A descriptor that becomes readable when the process ends, or -1.
+    /// A descriptor that becomes readable when the process ends, or -1. Where its standard
+    /// error is kept, also when it wrote some or closed it: a wake is then no proof of the end.
     virtual int readyFd() const = 0;
+    /// What the process wrote to its standard error, as far as read by waitZero (its first
+    /// MiB); empty where it is not kept.
+    virtual std::string errorOutput() const = 0;
 };
 
 /// The shell-execute record of the waited launch.
@@ -38,6 +43,10 @@ struct ShellExecuteInfo {
     std::string lpParameters;
     std::string lpDirectory; ///< Windows-style
     int nShow = 0;
+    /// "NAME=value" entries the program gets in its environment besides this program's own.
+    std::vector<std::string> environment;
+    /// Keep what the process writes to its standard error (with NoCloseProcess) for hProcess.
+    bool keepErrorOutput = false;
     std::unique_ptr<ProcessHandle> hProcess; ///< set when fMask has NoCloseProcess
     std::string error; ///< why a launch failed, for the caller's message
 };

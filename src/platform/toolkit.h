@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace pxw::ui {
@@ -15,6 +16,14 @@ using WindowHandle = const ui::Form*;
 
 enum class MessageIcon { None, Exclamation, Information };
 
+/// A window's place on the screen, in pixels, frame included.
+struct ScreenRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
 /// The window toolkit, as far as commands need it.
 class Toolkit {
 public:
@@ -23,6 +32,25 @@ public:
     /// A modal message box with one OK button; returns when the user has closed it.
     virtual void messageBox(const std::string& prompt, MessageIcon icon, const std::string& title)
         = 0;
+
+    /// The same, with `details` (a longer list the prompt only begins) behind a button that
+    /// shows them.
+    virtual void detailedMessageBox(const std::string& prompt, MessageIcon icon,
+        const std::string& title, const std::string& details)
+        = 0;
+
+    /// A modal question with the buttons `accept` and Cancel (the default); true when the user
+    /// chose `accept`.
+    virtual bool confirm(
+        const std::string& prompt, const std::string& title, const std::string& accept)
+        = 0;
+
+    /// Where `window` lies on the screen; nothing when it is not shown.
+    virtual std::optional<ScreenRect> screenRectOf(WindowHandle window) = 0;
+
+    /// Shows over the main window that a job is running (a busy cursor) or has ended. The
+    /// window still takes input meanwhile.
+    virtual void setBusy(bool busy) = 0;
 
     /// Lets the window process its pending events. When `wakeFd` is not -1 and no event is
     /// pending, it may block until a window event arrives or `wakeFd` becomes readable, so a

@@ -145,6 +145,35 @@ void ListBox::AddItem(const std::string& entry) {
     notifyObservers();
 }
 
+void ListBox::AddItems(std::vector<std::string> entries) {
+    if (entries.empty())
+        return;
+    // Sorted once and merged, where one AddItem after the other moves the tail each time.
+    std::stable_sort(entries.begin(), entries.end(), lessIgnoringCase);
+    const auto currentAt = static_cast<std::size_t>(std::max(listIndex_, 0));
+    std::vector<std::string> merged;
+    merged.reserve(entries_.size() + entries.size());
+    std::size_t old = 0;
+    int newIndex = -1;
+    for (std::string& entry : entries) {
+        // An equal entry goes after those already there, as AddItem puts it.
+        while (old < entries_.size() && !lessIgnoringCase(entry, entries_[old])) {
+            if (listIndex_ >= 0 && old == currentAt)
+                newIndex = static_cast<int>(merged.size());
+            merged.push_back(std::move(entries_[old++]));
+        }
+        merged.push_back(std::move(entry));
+    }
+    for (; old < entries_.size(); ++old) {
+        if (listIndex_ >= 0 && old == currentAt)
+            newIndex = static_cast<int>(merged.size());
+        merged.push_back(std::move(entries_[old]));
+    }
+    entries_ = std::move(merged);
+    listIndex_ = newIndex;
+    notifyObservers();
+}
+
 void ListBox::RemoveItem(int index) {
     if (index < 0 || index >= ListCount())
         return;

@@ -162,6 +162,9 @@ public:
 
     /// Adds an entry at its place in the order; an equal entry goes after those already there.
     void AddItem(const std::string& entry);
+    /// Adds many entries at once, each at its place in the order as AddItem puts it, and tells
+    /// the observers once.
+    void AddItems(std::vector<std::string> entries);
     /// Removes the entry at `index`; the current entry becomes none when it was removed.
     void RemoveItem(int index);
     void Clear();

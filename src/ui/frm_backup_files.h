@@ -3,7 +3,9 @@
 #include "controls.h"
 #include "form.h"
 #include "platform/file_dialog.h"
+#include "platform/file_system.h"
 
+#include <memory>
 #include <string>
 
 namespace pxw::ui {
@@ -83,6 +85,9 @@ public:
     /// True while a command waits for the image tool; the commands that start a job refuse to
     /// start a second one meanwhile, since both would work on the one work folder.
     bool waitingForTool = false;
+    /// This window's hold on the work folder, kept after a run that was not waited for until
+    /// the next job takes the folder again, so the image tool can take its own hold first.
+    std::unique_ptr<platform::FolderLock> workFolderHold;
 };
 
 } // namespace pxw::ui

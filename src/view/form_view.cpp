@@ -221,16 +221,21 @@ protected:
     }
 
 private:
+    // Once per change of the model's entries, however many came with it; a change of the
+    // selection alone costs one comparison of the lists.
     void mirrorEntries() {
         const std::vector<std::string>& entries = model_.entries();
-        bool same = count() == static_cast<int>(entries.size());
-        for (int i = 0; same && i < count(); ++i)
-            same = item(i)->text() == toQString(entries[static_cast<std::size_t>(i)]);
-        if (same)
+        if (entries == shown_ && count() == static_cast<int>(shown_.size()))
             return;
+        setUpdatesEnabled(false);
         clear();
+        QStringList rows;
+        rows.reserve(static_cast<qsizetype>(entries.size()));
         for (const std::string& entry : entries)
-            addItem(toQString(entry));
+            rows.push_back(toQString(entry));
+        addItems(rows);
+        setUpdatesEnabled(true);
+        shown_ = entries;
     }
 
     static bool hasLocalFiles(const QMimeData* data) {
@@ -260,6 +265,7 @@ private:
 
     ui::ListBox& model_;
     platform::DriveMap drives_;
+    std::vector<std::string> shown_; ///< the entries the rows show
 };
 
 class LabelWidget final : public QLabel {

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QMessageBox>
+#include <QPushButton>
 #include <cstdio>
 #include <iostream>
 #include <unistd.h>
@@ -53,6 +54,47 @@ void QtToolkit::messageBox(
         QMessageBox::Ok, mainWindow_.data());
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+void QtToolkit::detailedMessageBox(const std::string& prompt, platform::MessageIcon icon,
+    const std::string& title, const std::string& details) {
+    QMessageBox box(boxIcon(icon), QString::fromStdString(title), QString::fromStdString(prompt),
+        QMessageBox::Ok, mainWindow_.data());
+    box.setTextFormat(Qt::PlainText);
+    box.setDetailedText(QString::fromStdString(details));
+    box.exec();
+}
+
+bool QtToolkit::confirm(
+    const std::string& prompt, const std::string& title, const std::string& accept) {
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(title),
+        QString::fromStdString(prompt), QMessageBox::NoButton, mainWindow_.data());
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* acceptButton
+        = box.addButton(QString::fromStdString(accept), QMessageBox::AcceptRole);
+    QPushButton* cancelButton = box.addButton(QMessageBox::Cancel);
+    // Enter must not replace a user's files by accident.
+    box.setDefaultButton(cancelButton);
+    box.setEscapeButton(cancelButton);
+    box.exec();
+    return box.clickedButton() == acceptButton;
+}
+
+std::optional<platform::ScreenRect> QtToolkit::screenRectOf(platform::WindowHandle window) {
+    const QWidget* view = windows_.viewOf(window);
+    if (view == nullptr || !view->isVisible())
+        return std::nullopt;
+    const QRect frame = view->frameGeometry();
+    return platform::ScreenRect { frame.x(), frame.y(), frame.width(), frame.height() };
+}
+
+void QtToolkit::setBusy(bool busy) {
+    if (!mainWindow_)
+        return;
+    if (busy)
+        mainWindow_->setCursor(Qt::BusyCursor);
+    else
+        mainWindow_->unsetCursor();
 }
 
 void QtToolkit::processPendingEvents(int wakeFd) {

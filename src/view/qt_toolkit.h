@@ -32,6 +32,13 @@ public:
 
     void messageBox(
         const std::string& prompt, platform::MessageIcon icon, const std::string& title) override;
+    void detailedMessageBox(const std::string& prompt, platform::MessageIcon icon,
+        const std::string& title, const std::string& details) override;
+    bool confirm(
+        const std::string& prompt, const std::string& title, const std::string& accept) override;
+    std::optional<platform::ScreenRect> screenRectOf(platform::WindowHandle window) override;
+    /// A busy cursor over the main window only: its controls still take input.
+    void setBusy(bool busy) override;
     void processPendingEvents(int wakeFd) override;
     /// `window` and `owner` are forms (ui::handleOf); the window's view is built once.
     void showModal(platform::WindowHandle window, platform::WindowHandle owner) override;

@@ -2,6 +2,7 @@
 // in a temporary prefix, real files and real child processes.
 
 #include "convert_fixture.h"
+#include "job/work_folder.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -122,8 +123,8 @@ TEST_F(ConvertFixture, AFileTheToolCannotReadIsToldAndKept) {
     EXPECT_NE(
         toolkit.messages[0].prompt.find("1 image of 2 could not be converted"), std::string::npos)
         << toolkit.messages[0].prompt;
-    EXPECT_NE(toolkit.messages[0].prompt.find(":\nbroken.jpg\n"), std::string::npos)
-        << "the image is named";
+    EXPECT_NE(toolkit.messages[0].prompt.find(":\nD:\\broken.jpg: "), std::string::npos)
+        << "the image is named, with the tool's reason: " << toolkit.messages[0].prompt;
     EXPECT_TRUE(fs::exists(prefix.workFolder() / "broken.jpg")) << "the unreadable copy stays";
     EXPECT_TRUE(fs::exists(prefix.driveD() / "broken.jpg"));
 }
@@ -164,13 +165,18 @@ TEST_F(ConvertFixture, ACancelledRunIsAWarningThatCountsWhatWasConverted) {
     EXPECT_EQ(show, "1") << "Convert starts the tool with a visible show state";
 }
 
-TEST_F(ConvertFixture, AnEmptyListStillRunsTheToolOnTheWorkFolder) {
+TEST_F(ConvertFixture, AnEmptyListStartsNothingAndSaysSo) {
     fs::create_directories(prefix.workFolder());
     pxw::testing::makeJpeg(prefix.workFolder() / "left.jpg", 640, 480);
     fs::create_directories(prefix.driveD() / "out");
-    convertInto("D:\\out\\");
-    EXPECT_EQ(fileNames(prefix.driveD() / "out"), std::vector<std::string> { "00.jpg" });
-    EXPECT_EQ(toolkit.messages.back().prompt, SuccessStart + "D:\\out\\" + SuccessEnd);
+    for (pxw::ui::CommandButton* button : { &form.Convert, &form.Command2 })
+        button->click();
+    ASSERT_EQ(toolkit.messages.size(), 2u);
+    for (const auto& message : toolkit.messages)
+        EXPECT_EQ(message.prompt, pxw::job::EmptyListPrompt);
+    EXPECT_TRUE(dialogs.shown.empty()) << "no folder is asked for";
+    EXPECT_TRUE(fileNames(prefix.driveD() / "out").empty());
+    EXPECT_EQ(fileNames(prefix.workFolder()), std::vector<std::string> { "left.jpg" });
 }
 
 TEST_F(ConvertFixture, CancellingThePickerStopsSilentlyAfterMakingTheWorkFolder) {
@@ -252,6 +258,7 @@ TEST_F(ConvertFixture, OutputToFolderWithoutTheToolSaysFileIsNotThere) {
 }
 
 TEST_F(ConvertFixture, OutputToFolderCancelledChangesNothing) {
+    listPhoto("a.jpg");
     form.DestDir.setText("");
     dialogs.answers.push_back(ScriptedDialogs::cancel());
     form.Command2.click();

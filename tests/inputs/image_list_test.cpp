@@ -147,7 +147,7 @@ TEST_F(ImageListFixture, CountBoxAlwaysSnapsBackToTheCount) {
     EXPECT_EQ(form.Text3.text(), "1");
 }
 
-TEST_F(ImageListFixture, DroppedImagesAreAddedLikeChosenOnesOthersIgnored) {
+TEST_F(ImageListFixture, DroppedImagesAreAddedLikeChosenOnesOthersNamed) {
     form.FileList.drop({ "Z:\\home\\ana\\b.JPG", "Z:\\home\\ana\\notes.txt", "Z:\\home\\ana\\a.png",
         "Z:\\home\\ana\\folder" });
     EXPECT_EQ(form.FileList.entries(),
@@ -155,7 +155,9 @@ TEST_F(ImageListFixture, DroppedImagesAreAddedLikeChosenOnesOthersIgnored) {
     EXPECT_EQ(form.Text3.text(), "2");
     form.FileList.drop({ "Z:\\home\\ana\\notes.txt" });
     EXPECT_EQ(form.Text3.text(), "2");
-    EXPECT_TRUE(fake.toolkit.messages.empty());
+    ASSERT_EQ(fake.toolkit.messages.size(), 2u) << "each drop names what it left out";
+    EXPECT_EQ(fake.toolkit.messages[0].prompt,
+        "2 files were not added because they are not images: notes.txt, folder.");
 }
 
 TEST(DialogAnswer, SplitsFolderAndNames) {

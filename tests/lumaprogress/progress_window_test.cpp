@@ -4,9 +4,11 @@
 #include "progress_window.h"
 
 #include <QAccessible>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -70,6 +72,42 @@ TEST(ProgressWindow, CancelOrClosingAsksOnceAndTheToolsEndAsksNothing) {
         EXPECT_EQ(cancels, row.cancels) << row.how;
         EXPECT_FALSE(window.isVisible()) << row.how;
     }
+}
+
+TEST(ProgressWindow, OpensOverTheProgramsWindowAndWhollyOnTheScreen) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    ASSERT_EQ(screen.size(), QSize(1024, 768)) << "the screen of tests/lumaprogress/screen.json";
+    struct Row {
+        const char* owner;
+        bool overTheOwner; ///< its middle over the owner's; otherwise only on the screen
+    };
+    const Row rows[]
+        = { { "100 80 700 500", true }, { "0 600 700 500", false }, { "-400 -300 500 400", false },
+              { "900 700 2000 1500", false }, { "not a place", false }, { "", false } };
+    for (const Row& row : rows) {
+        ProgressWindow window([] {});
+        window.show();
+        placeOver(window, QString::fromUtf8(row.owner));
+        const QRect placed = window.frameGeometry();
+        EXPECT_TRUE(screen.contains(placed)) << row.owner;
+        if (row.overTheOwner) {
+            const QStringList n = QString::fromUtf8(row.owner).split(' ');
+            const QPoint owner
+                = QRect(n[0].toInt(), n[1].toInt(), n[2].toInt(), n[3].toInt()).center();
+            EXPECT_LE((placed.center() - owner).manhattanLength(), 2) << row.owner;
+        }
+    }
+}
+
+TEST(ProgressWindow, KeepsTheProgramsTitleShortenedInTheMiddle) {
+    ProgressWindow window([] {});
+    const QString folder = "Z:\\home\\ana\\" + QString(200, 'x') + "\\holiday\\";
+    window.keepTitle("lumabatch - converting into " + folder);
+    window.apply("title lumabatch - converting into c:\\windows\\pxwtemp01");
+    const QString title = window.windowTitle();
+    EXPECT_TRUE(title.startsWith("lumabatch - ")) << title.toStdString();
+    EXPECT_TRUE(title.endsWith("\\holiday\\")) << title.toStdString();
+    EXPECT_TRUE(title.contains(QChar(0x2026))) << title.toStdString();
 }
 
 TEST(ProgressWindow, ClockText) {

@@ -201,6 +201,19 @@ TEST_F(ProcessesTest, HandleAnswersTimeoutWhileRunningThenTheExitCode) {
     }
 }
 
+// More than a pipe holds: the wait reads it meanwhile, so the child never stalls on a full pipe.
+TEST_F(ProcessesTest, KeptErrorOutputIsReadWhileWaiting) {
+    ::setenv("PXW_CHILD_STDERR_BYTES", "300000", 1);
+    ShellExecuteInfo info = toolLaunch("");
+    info.keepErrorOutput = true;
+    ASSERT_TRUE(processes.shellExecuteEx(info)) << info.error;
+    while (info.hProcess->waitZero() == WaitTimeout)
+        ASSERT_TRUE(becomesReadable(info.hProcess->readyFd()));
+    ::unsetenv("PXW_CHILD_STDERR_BYTES");
+    EXPECT_EQ(info.hProcess->exitCode(), 0);
+    EXPECT_EQ(info.hProcess->errorOutput().size(), 300000u);
+}
+
 // A child that ends before the handle watches it still wakes the first wait.
 TEST_F(ProcessesTest, SignalPipeSeesAChildThatEndedAtOnce) {
     processes.watchChildrenBySignal();

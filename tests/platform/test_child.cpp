@@ -1,7 +1,8 @@
 // Stand-in program for the process tests. It writes how it was started to $PXW_CHILD_REPORT
 // (one "key=value" per line), signals $PXW_CHILD_NOTIFY (a FIFO) once the report is complete,
 // then, with $PXW_CHILD_GATE (a FIFO), waits until a byte arrives there or its writers are
-// gone. It exits with $PXW_CHILD_EXIT, or 0.
+// gone. It writes $PXW_CHILD_STDERR_BYTES bytes to its standard error, then exits with
+// $PXW_CHILD_EXIT, or 0.
 
 #include <cstdio>
 #include <cstdlib>
@@ -69,6 +70,11 @@ int main(int argc, char** argv) {
             [[maybe_unused]] ssize_t got = ::read(fd, &byte, 1);
             ::close(fd);
         }
+    }
+    if (const char* bytes = std::getenv("PXW_CHILD_STDERR_BYTES")) {
+        const std::string line(99, 'e');
+        for (long left = std::atol(bytes); left > 0; left -= 100)
+            std::fprintf(stderr, "%s\n", line.c_str());
     }
     const char* exitCode = std::getenv("PXW_CHILD_EXIT");
     return exitCode ? std::atoi(exitCode) : 0;

@@ -22,6 +22,7 @@ struct ShownMessage {
     std::string prompt;
     platform::MessageIcon icon;
     std::string title;
+    std::string details = {};
 };
 
 class RecordingToolkit : public platform::Toolkit {
@@ -31,6 +32,25 @@ public:
         messages.push_back({ prompt, icon, title });
         if (onMessage)
             onMessage(messages.back());
+    }
+    void detailedMessageBox(const std::string& prompt, platform::MessageIcon icon,
+        const std::string& title, const std::string& details) override {
+        messageBox(prompt, icon, title);
+        messages.back().details = details;
+    }
+    /// Answered from `confirmAnswers` in turn; Cancel once they are used up.
+    bool confirm(
+        const std::string& prompt, const std::string& title, const std::string& accept) override {
+        questions.push_back({ prompt, platform::MessageIcon::None, title, accept });
+        if (confirmAnswers.empty())
+            return false;
+        const bool answer = confirmAnswers.front();
+        confirmAnswers.pop_front();
+        return answer;
+    }
+    void setBusy(bool busy) override { busyChanges.push_back(busy); }
+    std::optional<platform::ScreenRect> screenRectOf(platform::WindowHandle) override {
+        return std::nullopt;
     }
     void processPendingEvents(int wakeFd) override {
         ++pumps;
@@ -48,6 +68,9 @@ public:
     void endProgram() override { ++ends; }
 
     std::vector<ShownMessage> messages;
+    std::vector<ShownMessage> questions; ///< details: the accepting button's caption
+    std::deque<bool> confirmAnswers;
+    std::vector<bool> busyChanges;
     std::vector<std::pair<platform::WindowHandle, platform::WindowHandle>> modals;
     std::function<void()> onPump;
     std::function<void(const ShownMessage&)> onMessage;
@@ -186,6 +209,13 @@ public:
         return fail(from);
     }
     platform::Status deleteFiles(const std::string& wildcard) override { return fail(wildcard); }
+    std::vector<platform::FolderEntry> listFolder(const std::string& folder) override {
+        return touched(folder), std::vector<platform::FolderEntry> {};
+    }
+    platform::FolderLockResult lockFolder(const std::string& folder) override {
+        touched(folder);
+        return { nullptr, false, "not available in this test" };
+    }
     std::vector<std::string> touchedPaths;
 
 private:

@@ -390,6 +390,8 @@ TEST(FormView, DroppingFilesOnTheListAddsTheImages) {
     dropped.setUrls({ QUrl::fromLocalFile(qtPath(h.temp.makeFile("pics/b.PNG"))),
         QUrl::fromLocalFile(qtPath(h.temp.makeFile("pics/notes.txt"))),
         QUrl::fromLocalFile(qtPath(h.temp.makeFile("pics/a.jpg"))) });
+    viewtest::ShownMessage told;
+    viewtest::answerNextMessageBox(told);
     const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
 
     QDragEnterEvent enter(QPoint(20, 20), offered, &dropped, Qt::LeftButton, Qt::NoModifier);
@@ -405,6 +407,33 @@ TEST(FormView, DroppingFilesOnTheListAddsTheImages) {
     EXPECT_EQ(names(rowsOf(*list)), h.form.FileList.entries());
     EXPECT_EQ(h.form.Text3.text(), "2");
     EXPECT_EQ(h.widget<QLineEdit>("Text3")->text(), "2");
+    EXPECT_EQ(told.text, "1 file was not added because it is not an image: notes.txt.");
+}
+
+TEST(FormView, ADroppedFolderTreeAddsEveryImageInItOnce) {
+    ViewHarness h;
+    for (const char* file : { "pics/a.jpg", "pics/b.PNG", "pics/notes.txt", "pics/deep/c.jpeg",
+             "pics/deep/deeper/d.WEBP", "pics/deep/deeper/e.Heic" })
+        h.temp.makeFile(file);
+    std::filesystem::create_directory_symlink("..", h.temp.driveC() / "pics" / "deep" / "loop");
+    h.form.FileList.AddItem("C:\\pics\\a.jpg");
+    QMimeData dropped;
+    dropped.setUrls({ QUrl::fromLocalFile(qtPath(h.temp.driveC() / "pics")),
+        QUrl::fromLocalFile(qtPath(h.temp.driveC() / "pics" / "b.PNG")) });
+    viewtest::ShownMessage told;
+    viewtest::answerNextMessageBox(told);
+    QWidget* list = h.widget<QListWidget>("FileList")->viewport();
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list, &enter);
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list, &drop);
+    EXPECT_EQ(h.form.FileList.entries(),
+        (std::vector<std::string> { "C:\\pics\\a.jpg", "C:\\pics\\b.PNG", "C:\\pics\\deep\\c.jpeg",
+            "C:\\pics\\deep\\deeper\\d.WEBP", "C:\\pics\\deep\\deeper\\e.Heic" }));
+    EXPECT_EQ(names(rowsOf(*h.widget<QListWidget>("FileList"))), h.form.FileList.entries());
+    EXPECT_EQ(told.text,
+        "1 file was not added because it is not an image: notes.txt.\n"
+        "2 files were not added because they are already in the list.");
 }
 
 TEST(FormView, TheListRefusesDropsWithoutFiles) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "inputs/input_commands.h"
+#include "platform/posix/posix_file_system.h"
 #include "platform/services.h"
 #include "platform/windows_path.h"
 #include "temp_folder.h"
@@ -54,19 +55,6 @@ public:
     std::string programFolder() override { return "C:\\Program Files\\Pixelwain"; }
 };
 
-/// File-system calls are no part of these tests: each one fails.
-class RefusingFileSystem : public platform::FileSystem {
-public:
-    bool folderExists(const std::string&) override { return false; }
-    platform::Status createFolder(const std::string&) override { return refused(); }
-    bool fileExists(const std::string&) override { return false; }
-    platform::Status copyFile(const std::string&, const std::string&) override { return refused(); }
-    platform::Status deleteFiles(const std::string&) override { return refused(); }
-
-private:
-    static platform::Status refused() { return platform::Status::failure("not in this test"); }
-};
-
 class NoZip : public platform::ZipComponentFactory {
 public:
     std::unique_ptr<platform::ZipComponent> create() override { return nullptr; }
@@ -86,7 +74,7 @@ struct ViewHarness {
     TempDrives temp;
     view::QtToolkit toolkit;
     view::QtFileDialogService dialogs;
-    RefusingFileSystem files;
+    platform::PosixFileSystem files { temp.drives() };
     RecordingProcesses processes;
     NoZip zip;
     platform::Services services;

@@ -71,8 +71,10 @@ TEST(WaitingForTheTool, WindowStaysResponsiveAndASecondJobIsRefused) {
     ASSERT_TRUE(convert && build && width);
 
     bool ranDuringTheWait = false;
+    Qt::CursorShape cursorDuringTheWait = Qt::ArrowCursor;
     QTimer::singleShot(0, [&] {
         ranDuringTheWait = program.form.waitingForTool;
+        cursorDuringTheWait = window.cursor().shape();
         QTest::mouseClick(convert, Qt::LeftButton);
         QTest::mouseClick(build, Qt::LeftButton);
         width->selectAll();
@@ -85,6 +87,8 @@ TEST(WaitingForTheTool, WindowStaysResponsiveAndASecondJobIsRefused) {
     QTest::mouseClick(convert, Qt::LeftButton);
 
     EXPECT_TRUE(ranDuringTheWait) << "the window's events ran while the tool was running";
+    EXPECT_EQ(cursorDuringTheWait, Qt::BusyCursor);
+    EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
     EXPECT_EQ(toolkit.beeps, 2);
     EXPECT_EQ(dialogsShown, 1) << "the refused commands asked nothing";
     EXPECT_EQ(program.form.txtWidth.text(), "640");

@@ -94,6 +94,13 @@ protected:
 
 VirtualDisplay* AlbumWindowTest::display = nullptr;
 
+TEST_F(AlbumWindowTest, FitsTheScreenItOpensOn) {
+    int left = 0, top = 0, width = 0, height = 0;
+    Fl::screen_work_area(left, top, width, height, window->x(), window->y());
+    EXPECT_LE(window->w(), width);
+    EXPECT_LE(window->h(), height);
+}
+
 TEST_F(AlbumWindowTest, OpensWithTheCarriedIconAndTheFirstImage) {
     vips::VImage png = vips::VImage::new_from_buffer(icon.data(), icon.size(), "");
     std::size_t length = 0;
@@ -166,7 +173,7 @@ TEST_F(AlbumWindowTest, SavingAsksOnceForAllOrForEachClash) {
         { { ClashAnswer::keepBoth, true }, 1,
             { "img001 (2).jpg", "img001.jpg", "img002 (2).jpg", "img002.jpg", "img003 (2).jpg",
                 "img003.jpg" },
-            "3 images saved" },
+            "3 images saved into \"" },
         { { ClashAnswer::replace, false }, 3, mine, "3 images saved" },
         { { ClashAnswer::cancel, false }, 1, mine, nullptr },
     };
@@ -187,6 +194,11 @@ TEST_F(AlbumWindowTest, SavingAsksOnceForAllOrForEachClash) {
         ASSERT_EQ(dialogs.told.size(), clash.told ? 1u : 0u);
         if (clash.told) {
             EXPECT_NE(dialogs.told[0].find(clash.told), std::string::npos) << dialogs.told[0];
+            for (const std::string& name : clash.names) {
+                const bool keptAside = name.find(" (2)") != std::string::npos;
+                EXPECT_EQ(dialogs.told[0].find(name) != std::string::npos, keptAside)
+                    << "the new names are named: " << dialogs.told[0];
+            }
         }
     }
 }

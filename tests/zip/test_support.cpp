@@ -130,6 +130,7 @@ RunResult run(const std::vector<std::string>& argv, bool withoutDisplay,
 
 VirtualDisplay::VirtualDisplay() {
     // Xvfb picks a free display and writes its number into the pipe once it accepts clients.
+    // Its screen is a small laptop's, lower than the album window's usual height.
     int ready[2];
     if (::pipe2(ready, O_CLOEXEC) != 0)
         return;
@@ -139,7 +140,7 @@ VirtualDisplay::VirtualDisplay() {
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     char* argv[] = { const_cast<char*>("Xvfb"), const_cast<char*>("-displayfd"),
         const_cast<char*>("3"), const_cast<char*>("-nolisten"), const_cast<char*>("tcp"),
-        const_cast<char*>("-screen"), const_cast<char*>("0"), const_cast<char*>("1024x768x24"),
+        const_cast<char*>("-screen"), const_cast<char*>("0"), const_cast<char*>("1024x600x24"),
         nullptr };
     pid_t pid = -1;
     int spawned = posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv, environ);

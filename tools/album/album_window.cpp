@@ -35,6 +35,9 @@ Picture pictureOf(const Fl_RGB_Image& image) {
     return picture;
 }
 
+constexpr int MinimumWidth = 320;
+constexpr int MinimumHeight = 240;
+
 } // namespace
 
 std::optional<std::string> FltkDialogs::chooseFolder() {
@@ -133,8 +136,20 @@ int ImageBox::handle(int event) {
     return Fl_Widget::handle(event);
 }
 
+namespace {
+// 800 x 640, or less where the screen's work area is smaller, so that the window with the
+// frame its window manager adds fits the screen it opens on.
+Size openingSize() {
+    int left = 0, top = 0, width = 0, height = 0;
+    Fl::screen_work_area(left, top, width, height);
+    constexpr int Frame = 48;
+    return { std::clamp(width - Frame, MinimumWidth, 800),
+        std::clamp(height - Frame, MinimumHeight, 640) };
+}
+} // namespace
+
 AlbumWindow::AlbumWindow(AlbumReader& album, std::string albumName, AlbumDialogs& dialogs)
-    : Fl_Double_Window(800, 640)
+    : Fl_Double_Window(openingSize().width, openingSize().height)
     , album_(album)
     , albumName_(std::move(albumName))
     , dialogs_(dialogs) {
@@ -149,7 +164,7 @@ AlbumWindow::AlbumWindow(AlbumReader& album, std::string albumName, AlbumDialogs
     bar->end();
     end();
     resizable(view_);
-    size_range(320, 240);
+    size_range(MinimumWidth, MinimumHeight);
 
     // The arrow keys belong to the window, so the buttons never take the focus from it.
     for (Fl_Button* button : { previous_, next_, save_ })

@@ -2,6 +2,7 @@
 
 #include "base/files.h"
 #include "base/text.h"
+#include "base/unique_fd.h"
 #include "isolated_converter.h"
 #include "platform/windows_path.h"
 #include "progress.h"
@@ -16,6 +17,7 @@
 #include <map>
 #include <ostream>
 #include <set>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -398,6 +400,11 @@ ExitStatus runJob(const Options& options, const platform::DriveMap& drives, std:
                 + ") does not exist");
         return ExitStatus::NothingDone;
     }
+    // Held shared for the whole run: a window takes the folder alone before it cleans and
+    // stages it, so it never removes the input of a run still going. A window that is staging
+    // now is waited for.
+    base::UniqueFd sourceHold(::open(source->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    while (sourceHold && ::flock(sourceHold.get(), LOCK_SH) != 0 && errno == EINTR) { }
     // The list is taken before anything is written: outputs never become sources.
     std::optional<std::vector<SourceFile>> files
         = listSources(*source, options.excludedExtensions, options.sortAZ, &error);

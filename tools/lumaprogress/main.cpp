@@ -3,6 +3,7 @@
 // input ends (the tool has ended). $LUMAPROGRESS_LOG names a file that receives what the
 // window shows, line by line, for checking the window without a screen.
 
+#include "platform/image_tool.h"
 #include "progress_window.h"
 
 #include <QApplication>
@@ -35,7 +36,11 @@ int main(int argc, char** argv) {
         [[maybe_unused]] ssize_t written = ::write(STDOUT_FILENO, Cancel, sizeof Cancel - 1);
         QApplication::exit(0);
     });
+    if (const char* title = std::getenv(pxw::platform::image_tool::ProgressTitleVariable))
+        window.keepTitle(QString::fromUtf8(title));
     window.show();
+    const char* owner = std::getenv(pxw::platform::image_tool::ProgressOwnerVariable);
+    pxw::lumaprogress::placeOver(window, QString::fromUtf8(owner ? owner : ""));
     record(QStringLiteral("shown"));
 
     QByteArray pending;

@@ -1,11 +1,14 @@
 #include "progress_window.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace pxw::lumaprogress {
 
@@ -65,7 +68,8 @@ void ProgressWindow::apply(const QString& line) {
     const QString key = line.section(QLatin1Char(' '), 0, 0);
     const QString value = line.section(QLatin1Char(' '), 1);
     if (key == QLatin1String("title")) {
-        setWindowTitle(value);
+        if (!titleKept_)
+            setWindowTitle(value);
     } else if (key == QLatin1String("total")) {
         total_ = value.toInt();
         bar_->setRange(0, total_);
@@ -78,6 +82,46 @@ void ProgressWindow::apply(const QString& line) {
         showCount();
         showTimes();
     }
+}
+
+void ProgressWindow::keepTitle(const QString& title) {
+    titleKept_ = true;
+    // What a title bar shows beside its buttons; a window manager would cut the end, where a
+    // folder's own name stands.
+    constexpr int ButtonsWidth = 120;
+    const int room = std::max(sizeHint().width(), minimumWidth()) - ButtonsWidth;
+    setWindowTitle(fontMetrics().elidedText(title, Qt::ElideMiddle, room));
+}
+
+void placeOver(QWidget& window, const QString& owner) {
+    const QStringList numbers = owner.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QList<int> values;
+    for (const QString& number : numbers) {
+        bool ok = false;
+        values.push_back(number.toInt(&ok));
+        if (!ok)
+            values.clear();
+        if (!ok)
+            break;
+    }
+    QScreen* screen = QGuiApplication::primaryScreen();
+    QPoint middle = screen ? screen->availableGeometry().center() : QPoint();
+    if (values.size() == 4 && values[2] > 0 && values[3] > 0) {
+        middle = QRect(values[0], values[1], values[2], values[3]).center();
+        if (QScreen* under = QGuiApplication::screenAt(middle))
+            screen = under;
+    }
+    // The frame counts, where the window already has one: the whole window must be on screen.
+    const QSize inner = window.size().expandedTo(window.sizeHint());
+    const QSize size = inner + window.frameGeometry().size() - window.geometry().size();
+    QPoint corner(middle.x() - size.width() / 2, middle.y() - size.height() / 2);
+    if (screen) {
+        const QRect room = screen->availableGeometry();
+        corner.setX(std::max(room.left(), std::min(corner.x(), room.right() + 1 - size.width())));
+        corner.setY(std::max(room.top(), std::min(corner.y(), room.bottom() + 1 - size.height())));
+    }
+    window.resize(inner);
+    window.move(corner);
 }
 
 void ProgressWindow::toolEnded() {

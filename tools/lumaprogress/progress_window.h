@@ -22,6 +22,9 @@ public:
     explicit ProgressWindow(std::function<void()> onCancel);
 
     void apply(const QString& line);
+    /// Keeps `title` (the run as the program that started the tool names it), shortened in the
+    /// middle when too long to show, whatever title the tool sends.
+    void keepTitle(const QString& title);
     /// The tool has ended: the window closes without asking it to cancel.
     void toolEnded();
 
@@ -50,7 +53,14 @@ private:
     int total_ = 0;
     int done_ = 0;
     bool finished_ = false; ///< cancelled or ended: closing asks nothing more
+    bool titleKept_ = false;
 };
+
+/// Puts `window` (best shown, so that its frame is known) over the middle of `owner` ("x y width
+/// height" in screen pixels, as the program that started the tool hands it over), or of the primary
+/// screen when that does not read, and then wholly onto the available part of the screen it falls
+/// on.
+void placeOver(QWidget& window, const QString& owner);
 
 /// "1:05" for 65 seconds, "1:02:03" past an hour.
 QString clockText(qint64 seconds);

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <optional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -70,6 +71,24 @@ bool globMatches(std::string_view pattern, std::string_view name) {
 
 struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+class FlockedFolder final : public FolderLock {
+public:
+    explicit FlockedFolder(UniqueFd fd)
+        : fd_(std::move(fd)) { }
+    // Linux turns an exclusive flock into a shared one by dropping and retaking it, so another
+    // window may take the folder in between; then this one must not start its run.
+    bool share() override {
+        int shared;
+        do
+            shared = ::flock(fd_.get(), LOCK_SH | LOCK_NB);
+        while (shared != 0 && errno == EINTR);
+        return shared == 0;
+    }
+
+private:
+    UniqueFd fd_;
 };
 
 } // namespace
@@ -251,6 +270,61 @@ Status PosixFileSystem::deleteFiles(const std::string& wildcard) {
         return Status::failure(action + std::to_string(failed) + " of "
             + std::to_string(doomed.size()) + " files not deleted; first " + firstFailure);
     return Status::success();
+}
+
+std::vector<FolderEntry> PosixFileSystem::listFolder(const std::string& folder) {
+    std::vector<FolderEntry> entries;
+    auto host = drives_.toHost(folder, nullptr);
+    if (!host)
+        return entries;
+    std::unique_ptr<DIR, DirCloser> dir(::opendir(host->c_str()));
+    if (!dir)
+        return entries;
+    const int dirFd = ::dirfd(dir.get());
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        // The type from the listing spares a stat per file; only unknown types and links
+        // (followed, as opening the path would) need one.
+        unsigned char type = entry->d_type;
+        const bool link = type == DT_LNK;
+        if (type == DT_UNKNOWN || link) {
+            struct stat info { };
+            if (::fstatat(dirFd, entry->d_name, &info, 0) != 0)
+                continue;
+            type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
+        }
+        if (type == DT_DIR || type == DT_REG)
+            entries.push_back({ std::string(name), type == DT_DIR, link });
+    }
+    return entries;
+}
+
+FolderLockResult PosixFileSystem::lockFolder(const std::string& folder) {
+    FolderLockResult result;
+    std::string error;
+    auto host = drives_.toHost(folder, &error);
+    if (!host) {
+        result.error = error;
+        return result;
+    }
+    UniqueFd fd(::open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd) {
+        result.error = errorText(errno) + " (" + host->string() + ")";
+        return result;
+    }
+    int locked;
+    do
+        locked = ::flock(fd.get(), LOCK_EX | LOCK_NB);
+    while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        result.busy = errno == EWOULDBLOCK;
+        result.error = errorText(errno) + " (" + host->string() + ")";
+        return result;
+    }
+    result.lock = std::make_unique<FlockedFolder>(std::move(fd));
+    return result;
 }
 
 } // namespace pxw::platform

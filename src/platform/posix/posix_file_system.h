@@ -23,6 +23,9 @@ public:
     /// Deletes matching regular files and links that do not point at a folder (the link, never
     /// its target). Folders and their contents stay.
     Status deleteFiles(const std::string& wildcard) override;
+    std::vector<FolderEntry> listFolder(const std::string& folder) override;
+    /// An exclusive flock on the folder itself, which the image tool takes shared.
+    FolderLockResult lockFolder(const std::string& folder) override;
 
 private:
     DriveMap drives_;

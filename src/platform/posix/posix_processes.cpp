@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <sys/epoll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -124,19 +125,26 @@ struct ChildReport {
 // async-signal-safe calls are allowed, so nothing is allocated there.
 class ExecPlan {
 public:
-    ExecPlan(fs::path program, std::vector<std::string> arguments, fs::path folder, int show)
+    ExecPlan(fs::path program, std::vector<std::string> arguments, fs::path folder, int show,
+        std::vector<std::string> extraEnvironment = {})
         : program_(std::move(program))
         , arguments_(std::move(arguments))
+        , environment_(std::move(extraEnvironment))
         , folder_(std::move(folder)) {
         for (std::string& argument : arguments_)
             argv_.push_back(argument.data());
         argv_.push_back(nullptr);
-        // This program's environment, with the show state of this launch only.
-        const std::string showPrefix = std::string(image_tool::ShowStateVariable) + "=";
+        // This program's environment, with the show state and the extra entries of this
+        // launch only.
+        std::vector<std::string> replaced { std::string(image_tool::ShowStateVariable) + "=" };
+        for (const std::string& entry : environment_)
+            replaced.push_back(entry.substr(0, entry.find('=') + 1));
         if (show != 0)
-            environment_.push_back(showPrefix + std::to_string(show));
+            environment_.push_back(replaced.front() + std::to_string(show));
         for (char** entry = environ; *entry; ++entry) {
-            if (!std::string_view(*entry).starts_with(showPrefix))
+            const std::string_view text(*entry);
+            if (std::none_of(replaced.begin(), replaced.end(),
+                    [&](const std::string& name) { return text.starts_with(name); }))
                 environment_.emplace_back(*entry);
         }
         for (std::string& entry : environment_)
@@ -151,6 +159,8 @@ public:
 
     const fs::path& program() const { return program_; }
     const fs::path& folder() const { return folder_; }
+    /// The program's standard error goes to `fd` instead of this program's.
+    void sendErrorOutputTo(int fd) { errorOutputFd_ = fd; }
 
     [[noreturn]] void execInChild(int statusFd) const {
         // Dispositions that survive exec (ignored signals, the blocked mask) go back to
@@ -168,6 +178,8 @@ public:
             reportAndExit(statusFd, FailedStep::Session, errno);
         if (!folder_.empty() && ::chdir(folder_.c_str()) != 0)
             reportAndExit(statusFd, FailedStep::Folder, errno);
+        if (errorOutputFd_ >= 0 && ::dup2(errorOutputFd_, STDERR_FILENO) < 0)
+            reportAndExit(statusFd, FailedStep::Exec, errno);
         if (::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) != 0) {
             for (int fd = 3; fd < descriptorLimit_; ++fd)
                 ::fcntl(fd, F_SETFD, FD_CLOEXEC);
@@ -183,6 +195,7 @@ private:
     std::vector<std::string> environment_;
     std::vector<char*> envp_;
     fs::path folder_;
+    int errorOutputFd_ = -1;
     int descriptorLimit_ = 65536;
 };
 
@@ -370,20 +383,73 @@ public:
             abandon(pid_);
     }
 
+    /// Keeps what the child writes to `readEnd` (its standard error). From now on readyFd()
+    /// also wakes when there is something to read, so a full pipe never stalls the child
+    /// while the caller sleeps.
+    void collectErrorOutput(UniqueFd readEnd) {
+        UniqueFd watcher(::epoll_create1(EPOLL_CLOEXEC));
+        if (!watcher || ::fcntl(readEnd.get(), F_SETFL, O_NONBLOCK) != 0)
+            return;
+        for (int fd : { endFd(), readEnd.get() }) {
+            epoll_event event {};
+            event.events = EPOLLIN;
+            event.data.fd = fd;
+            if (::epoll_ctl(watcher.get(), EPOLL_CTL_ADD, fd, &event) != 0)
+                return;
+        }
+        errorPipe_ = std::move(readEnd);
+        watcher_ = std::move(watcher);
+    }
+
     int waitZero() override {
+        readErrorOutput();
         // Emptied before the look, so an end after it leaves a byte that wakes the next wait.
         if (signalPipe_)
             signalPipe_->drain();
-        if (!ended_)
+        if (!ended_) {
             ended_ = reapIfEnded(pid_, &exitCode_);
+            if (ended_)
+                readErrorOutput(); // what came between the first read and the end
+        }
         return ended_ ? WaitObject0 : WaitTimeout;
     }
     int exitCode() const override { return ended_ ? exitCode_ : -1; }
-    int readyFd() const override { return signalPipe_ ? signalPipe_->readFd() : pidfd_.get(); }
+    int readyFd() const override { return watcher_ ? watcher_.get() : endFd(); }
+    std::string errorOutput() const override { return errorOutput_; }
 
 private:
+    static constexpr std::size_t MaxErrorOutput = 1 << 20;
+
+    int endFd() const { return signalPipe_ ? signalPipe_->readFd() : pidfd_.get(); }
+
+    // Reads what is there now; beyond the limit it is read and dropped.
+    void readErrorOutput() {
+        if (!errorPipe_)
+            return;
+        char bytes[4096];
+        for (;;) {
+            const ssize_t n = ::read(errorPipe_.get(), bytes, sizeof bytes);
+            if (n > 0) {
+                const std::size_t room
+                    = MaxErrorOutput - std::min(MaxErrorOutput, errorOutput_.size());
+                errorOutput_.append(bytes, std::min(room, static_cast<std::size_t>(n)));
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n == 0) { // every writer has gone
+                ::epoll_ctl(watcher_.get(), EPOLL_CTL_DEL, errorPipe_.get(), nullptr);
+                errorPipe_.reset();
+            }
+            return;
+        }
+    }
+
     pid_t pid_;
     UniqueFd pidfd_;
+    UniqueFd errorPipe_;
+    UniqueFd watcher_;
+    std::string errorOutput_;
     const ChildSignalPipe* signalPipe_ = nullptr;
     bool ended_ = false;
     int exitCode_ = -1;
@@ -426,13 +492,26 @@ bool PosixProcesses::shellExecuteEx(ShellExecuteInfo& info) {
 
     std::vector<std::string> arguments = splitCommandLine(info.lpParameters);
     arguments.insert(arguments.begin(), program->string());
-    const ExecPlan plan(*program, std::move(arguments), folder, info.nShow);
+    ExecPlan plan(*program, std::move(arguments), folder, info.nShow, info.environment);
     const bool watched = (info.fMask & ShellExecuteInfo::NoCloseProcess) != 0;
+    // A watched program's standard error is kept for the caller: its reasons for a failure.
+    UniqueFd errorRead;
+    UniqueFd errorWrite;
+    if (int ends[2]; watched && info.keepErrorOutput && ::pipe2(ends, O_CLOEXEC) == 0) {
+        errorRead.reset(ends[0]);
+        errorWrite.reset(ends[1]);
+        plan.sendErrorOutputTo(errorWrite.get());
+    }
     SpawnResult started = spawn(plan, !watched);
+    errorWrite.reset();
     if (started.pid < 0)
         return fail(started.error);
-    if (watched)
-        info.hProcess = std::make_unique<ChildHandle>(started.pid, !watchBySignal_);
+    if (watched) {
+        auto handle = std::make_unique<ChildHandle>(started.pid, !watchBySignal_);
+        if (errorRead)
+            handle->collectErrorOutput(std::move(errorRead));
+        info.hProcess = std::move(handle);
+    }
     return true;
 }
 

@@ -1,11 +1,14 @@
-#include "naming.h"
+#include "output_names.h"
 
-#include "text_util.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <charconv>
 
-namespace pxw::lumabatch {
+namespace pxw::platform {
+
+using base::equalIgnoringCase;
+using base::findIgnoringCase;
 
 namespace {
 
@@ -97,4 +100,4 @@ std::string NameTemplate::nameFor(std::uint64_t index) const {
     return prefix_ + number + suffix_;
 }
 
-} // namespace pxw::lumabatch
+} // namespace pxw::platform
