@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Pixelwain, installs it for this user and starts it.
-#   ~/.local/lib/pixelwain/      pixelwain, pxwalbum, lumabatch and its readers, pxwreadme.chm (program folder)
+#   ~/.local/lib/pixelwain/      pixelwain, pxwalbum, pxwalbum.exe, lumabatch and its readers, pxwreadme.chm (program folder)
 #   ~/.local/share/pixelwain/    pxwicon.ico, the default album icon
 #   ~/.local/bin/                pixelwain, lumabatch, pxwalbum (links into the program folder)
 # The same layout as the package's under /usr. The prefix ($PIXELWAIN_PREFIX, or ~/.pixelwain)
@@ -13,7 +13,9 @@ start=1
 [ "${1:-}" = "--no-start" ] && start=0
 
 "$top/scripts/install-deps.sh"
-cmake -S "$top" -B "$top/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPXW_BUILD_TESTS=OFF
+windows_album=$("$top/scripts/windows-album.sh")
+cmake -S "$top" -B "$top/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPXW_BUILD_TESTS=OFF \
+  -DPXW_WINDOWS_ALBUM_PROGRAM="$windows_album"
 cmake --build "$top/build-release" -j"$(nproc)"
 cmake --install "$top/build-release" --prefix "$root" --strip >/dev/null
 

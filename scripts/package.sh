@@ -10,7 +10,9 @@ build=${1:-$top/build-release}
 
 if [ $# -eq 0 ]; then
   "$top/scripts/install-deps.sh"
-  cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPXW_BUILD_TESTS=OFF
+  windows_album=$("$top/scripts/windows-album.sh")
+  cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPXW_BUILD_TESTS=OFF \
+    -DPXW_WINDOWS_ALBUM_PROGRAM="$windows_album"
 fi
 cmake --build "$build" -j"$(nproc)" >&2
 rm -f "$top"/dist/pixelwain_*.deb

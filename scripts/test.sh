@@ -2,8 +2,10 @@
 # Installs what is missing, checks the formatting and that includes run down the layers, builds
 # Pixelwain twice (normal, and with AddressSanitizer + UndefinedBehaviorSanitizer), runs clang-tidy over the normal build and every
 # test in both builds. The normal build is also packed into the Debian package, which is checked
-# and tried out unpacked. Last, the libFuzzer targets are built with clang and each runs for a
-# short while from its seed corpus. A failed check fails the command but does not stop the others.
+# and tried out unpacked. Then the album's reader is cross-built for Windows (build-windows) and
+# its tests run as Windows programs under Wine. Last, the libFuzzer targets are built with clang
+# and each runs for a short while from its seed corpus. A failed check fails the command but
+# does not stop the others.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -23,7 +25,14 @@ run_build() {
   echo "== tests in $(basename "$dir")"
   (cd "$dir" && ctest --output-on-failure -j"$jobs" --timeout 600) || status=1
 }
-run_build "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The Windows configuration builds first: the normal build's package carries its album
+# program. Release: its test programs are small without debug information, and quick to load.
+echo "== the Windows configuration"
+cmake -S "$top" -B "$top/build-windows" -G Ninja -DPXW_WERROR=ON -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64.cmake" || status=1
+cmake --build "$top/build-windows" -j"$jobs" || status=1
+run_build "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DPXW_WINDOWS_ALBUM_PROGRAM="$top/build-windows/tools/album/pxwalbum.exe"
 echo "== the Debian package"
 { deb=$("$top/scripts/package.sh" "$top/build") && "$top/tests/package/check.sh" "$deb" "$top/build"; } || status=1
 # Only the project's own sources: generated files (moc, resources) live in the build folder.
@@ -32,6 +41,9 @@ echo "== clang-tidy"
 own="^$top/(src|tools|tests|bench)/"
 run-clang-tidy -quiet -j"$jobs" -p "$top/build" -header-filter="$own" "$own" || status=1
 run_build "$top/build-asan" -DCMAKE_BUILD_TYPE=Debug -DPXW_SANITIZE=ON
+# Its tests make albums with the normal build's zip component, and run under Wine.
+echo "== tests in build-windows"
+(cd "$top/build-windows" && ctest --output-on-failure -j"$jobs" --timeout 600) || status=1
 run_build "$top/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPXW_FUZZ=ON \
     -DCMAKE_CXX_COMPILER=clang++
 exit $status

@@ -1,13 +1,11 @@
 #include "albumfile/album_reader.h"
 
 #include "base/files.h"
+#include "base/system.h"
 #include "base/text.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <set>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 namespace fs = std::filesystem;
@@ -19,6 +17,9 @@ using base::quotedPath;
 using base::readFully;
 using base::UniqueFd;
 using base::writeFully;
+using base::sys::Folder;
+using base::sys::nameAsPath;
+using base::sys::NameKind;
 
 namespace {
 
@@ -37,28 +38,25 @@ public:
     ScratchFolder& operator=(const ScratchFolder&) = delete;
     ~ScratchFolder() { removeAll(); }
 
-    Status create(int parentFd, const fs::path& parentPath) {
-        std::optional<std::string> name
-            = base::createUnderTemporaryName("pxwalbum", [&](const std::string& candidate) {
-                  return ::mkdirat(parentFd, candidate.c_str(), 0700) == 0;
-              });
+    Status create(const Folder& parent) {
+        std::optional<std::string> name = base::createUnderTemporaryName("pxwalbum",
+            [&](const std::string& candidate) { return parent.createFolder(candidate); });
         if (name) {
-            fd_ = UniqueFd(
-                ::openat(parentFd, name->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-            if (fd_) {
-                parentFd_ = parentFd;
+            folder_ = parent.openFolder(*name);
+            if (folder_.isOpen()) {
+                parent_ = &parent;
                 name_ = *name;
                 return Status::success();
             }
             const int failure = errno;
-            ::unlinkat(parentFd, name->c_str(), AT_REMOVEDIR);
+            parent.removeFolder(*name);
             errno = failure;
         }
         return Status::failure(
-            "cannot create a folder in " + quotedPath(parentPath) + ": " + errorText(errno));
+            "cannot create a folder in " + quotedPath(parent.path()) + ": " + errorText(errno));
     }
 
-    int fd() const { return fd_.get(); }
+    const Folder& folder() const { return folder_; }
     void track(const std::string& file) { files_.push_back(file); }
     void untrack() { files_.clear(); }
 
@@ -66,16 +64,16 @@ public:
         if (name_.empty())
             return;
         for (const std::string& file : files_)
-            ::unlinkat(fd_.get(), file.c_str(), 0);
-        fd_.reset();
-        ::unlinkat(parentFd_, name_.c_str(), AT_REMOVEDIR);
+            folder_.removeFile(file);
+        folder_ = Folder();
+        parent_->removeFolder(name_);
         name_.clear();
     }
 
 private:
-    int parentFd_ = -1;
+    const Folder* parent_ = nullptr;
     std::string name_;
-    UniqueFd fd_;
+    Folder folder_;
     std::vector<std::string> files_;
 };
 
@@ -123,6 +121,35 @@ std::optional<std::string> refusedEntryName(std::string_view name) {
         return "has the name \".\"";
     if (name.front() == '.')
         return "has a hidden name (it starts with a dot)";
+#ifdef _WIN32
+    return refusedOnWindows(name);
+#else
+    return std::nullopt;
+#endif
+}
+
+std::optional<std::string> refusedOnWindows(std::string_view name) {
+    if (name.find(':') != std::string_view::npos)
+        return "has a colon in its name";
+    if (name.find_first_of("<>\"|?*") != std::string_view::npos)
+        return "has a character in its name that Windows does not allow";
+    if (name.ends_with('.') || name.ends_with(' '))
+        return "ends in a dot or a blank, which Windows drops";
+    // Windows reads a device name as the device, whatever extension follows it.
+    std::string_view stem = name.substr(0, name.find('.'));
+    while (stem.ends_with(' '))
+        stem.remove_suffix(1);
+    static constexpr std::string_view devices[]
+        = { "CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$" };
+    bool device = false;
+    for (std::string_view reserved : devices)
+        device = device || base::equalIgnoringCase(stem, reserved);
+    if (stem.size() == 4
+        && (base::startsWithIgnoringCase(stem, "COM") || base::startsWithIgnoringCase(stem, "LPT"))
+        && stem[3] >= '1' && stem[3] <= '9')
+        device = true;
+    if (device)
+        return "has the name of a Windows device";
     return std::nullopt;
 }
 
@@ -152,15 +179,18 @@ AlbumReader::AlbumReader(AlbumLimits limits)
 Status AlbumReader::open(const fs::path& albumFile, const std::string& shownName) {
     entries_.clear();
     path_ = albumFile;
-    const std::string label = quotedPath(shownName.empty() ? albumFile.string() : shownName);
+    const std::string label
+        = base::inQuotes(shownName.empty() ? base::sys::pathText(albumFile) : shownName);
 
-    fd_ = UniqueFd(::open(albumFile.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat info { };
-    if (!fd_ || ::fstat(fd_.get(), &info) != 0)
+    fd_ = UniqueFd(base::sys::openForReading(albumFile));
+    std::optional<std::uint64_t> plainSize;
+    if (fd_)
+        plainSize = base::sys::plainFileSize(fd_.get());
+    if (!plainSize && (!fd_ || errno != 0))
         return Status::failure("cannot open " + label + ": " + errorText(errno));
-    if (!S_ISREG(info.st_mode))
+    if (!plainSize)
         return Status::failure(label + " is not a file");
-    const auto fileSize = static_cast<std::uint64_t>(info.st_size);
+    const std::uint64_t fileSize = *plainSize;
 
     std::string why;
     std::optional<ArchiveEnd> end = findArchiveEnd(fd_.get(), fileSize, &why);
@@ -189,6 +219,8 @@ Status AlbumReader::readDirectory(const ArchiveEnd& end, std::uint64_t fileSize)
     constexpr std::size_t centralSize = 46, localSize = 30;
     constexpr std::uint32_t encrypted = 0x0001, sizesAfterData = 0x0008, strongEncryption = 0x0040;
     constexpr std::uint32_t unixSystem = 3, dosFolder = 0x10;
+    // The file type bits of a Unix mode, as zip keeps them whatever system reads the album.
+    constexpr std::uint32_t unixType = 0170000, unixLink = 0120000, unixFile = 0100000;
     if (end.directorySize > fileSize)
         return Status::failure("its directory is larger than the file");
     std::string directory(static_cast<std::size_t>(end.directorySize), '\0');
@@ -219,10 +251,10 @@ Status AlbumReader::readDirectory(const ArchiveEnd& end, std::uint64_t fileSize)
             return refuseEntry(name, "occurs twice");
         const std::uint32_t system = little16(header + 4) >> 8;
         const std::uint32_t attributes = little32(header + 38);
-        const auto type = static_cast<mode_t>((attributes >> 16) & S_IFMT);
-        if (system == unixSystem && type == S_IFLNK)
+        const std::uint32_t type = (attributes >> 16) & unixType;
+        if (system == unixSystem && type == unixLink)
             return refuseEntry(name, "is a symbolic link");
-        if (system == unixSystem && type != 0 && type != S_IFREG)
+        if (system == unixSystem && type != 0 && type != unixFile)
             return refuseEntry(name, "is not a plain file");
         if (system == 0 && (attributes & dosFolder))
             return refuseEntry(name, "is a folder");
@@ -332,10 +364,9 @@ struct Placement {
     bool replaces = false;
 };
 
-bool nameTaken(int folderFd, const std::string& name) {
-    struct stat existing { };
-    return ::fstatat(folderFd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0
-        || errno != ENOENT;
+// A name that cannot be looked at counts as taken.
+bool nameTaken(const Folder& folder, const std::string& name) {
+    return folder.kindOf(name) != NameKind::missing;
 }
 
 } // namespace
@@ -352,16 +383,16 @@ ExtractReport AlbumReader::extractAll(const fs::path& folder, const ClashQuestio
     if (!fd_)
         return fail(Status::failure("no album is open"));
     bool createdFolder = false;
-    if (::mkdir(folder.c_str(), 0777) == 0)
+    if (base::sys::createFolder(folder))
         createdFolder = true;
     else if (errno != EEXIST)
         return fail(Status::failure(
             "cannot create the folder " + quotedPath(folder) + ": " + errorText(errno)));
-    UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folderFd) {
+    Folder target = Folder::open(folder);
+    if (!target.isOpen()) {
         int code = errno;
         if (createdFolder)
-            ::rmdir(folder.c_str());
+            base::sys::removeFolder(folder);
         return fail(Status::failure(
             "cannot open the folder " + quotedPath(folder) + ": " + errorText(code)));
     }
@@ -373,7 +404,7 @@ ExtractReport AlbumReader::extractAll(const fs::path& folder, const ClashQuestio
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const std::string& name = entries_[i].name;
         Placement placement { i, name, false };
-        if (nameTaken(folderFd.get(), name)) {
+        if (nameTaken(target, name)) {
             switch (ask(name)) {
             case ClashAnswer::cancel:
                 report.cancelled = true;
@@ -382,19 +413,16 @@ ExtractReport AlbumReader::extractAll(const fs::path& folder, const ClashQuestio
                 report.kept.push_back(name);
                 continue;
             case ClashAnswer::replace: {
-                struct stat existing { };
-                if (::fstatat(folderFd.get(), name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0
-                    || !S_ISREG(existing.st_mode))
+                if (target.kindOf(name) != NameKind::plainFile)
                     return fail(Status::failure(
-                        quotedPath(folder / name) + " exists and is not a plain file"));
+                        quotedPath(folder / nameAsPath(name)) + " exists and is not a plain file"));
                 placement.replaces = true;
                 break;
             }
             case ClashAnswer::keepBoth:
                 for (int number = 2;; ++number) {
                     placement.target = keepBothName(name, number);
-                    if (!planned.contains(placement.target)
-                        && !nameTaken(folderFd.get(), placement.target))
+                    if (!planned.contains(placement.target) && !nameTaken(target, placement.target))
                         break;
                 }
                 break;
@@ -406,17 +434,16 @@ ExtractReport AlbumReader::extractAll(const fs::path& folder, const ClashQuestio
 
     {
         ScratchFolder scratch;
-        report.status
-            = placements.empty() ? Status::success() : scratch.create(folderFd.get(), folder);
+        report.status = placements.empty() ? Status::success() : scratch.create(target);
         for (const Placement& placement : placements) {
             if (!report.status)
                 break;
             const std::string& name = entries_[placement.entry].name;
-            int fd = ::openat(scratch.fd(), name.c_str(),
-                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+            const fs::path shown = folder / nameAsPath(name);
+            int fd = scratch.folder().createFile(name, 0644);
             if (fd < 0) {
                 report.status = Status::failure(
-                    "cannot create " + quotedPath(folder / name) + ": " + errorText(errno));
+                    "cannot create " + quotedPath(shown) + ": " + errorText(errno));
                 break;
             }
             scratch.track(name);
@@ -425,22 +452,23 @@ ExtractReport AlbumReader::extractAll(const fs::path& folder, const ClashQuestio
             report.status = streamEntry(placement.entry, [&](const char* data, std::size_t length) {
                 if (!writeFully(out.get(), data, length, offset))
                     return Status::failure(
-                        "cannot write " + quotedPath(folder / name) + ": " + errorText(errno));
+                        "cannot write " + quotedPath(shown) + ": " + errorText(errno));
                 offset += length;
                 return Status::success();
             });
             if (report.status && !out.close())
                 report.status = Status::failure(
-                    "cannot write " + quotedPath(folder / name) + ": " + errorText(errno));
+                    "cannot write " + quotedPath(shown) + ": " + errorText(errno));
         }
         for (const Placement& placement : placements) {
             if (!report.status)
                 break;
             // Without `replaces`, a file that took the name meanwhile stays as it is.
-            if (!base::moveIntoPlace(scratch.fd(), entries_[placement.entry].name.c_str(),
-                    folderFd.get(), placement.target.c_str(), placement.replaces))
+            if (!scratch.folder().moveTo(
+                    entries_[placement.entry].name, target, placement.target, placement.replaces))
                 report.status = Status::failure("cannot move "
-                    + quotedPath(folder / placement.target) + " into place: " + errorText(errno));
+                    + quotedPath(folder / nameAsPath(placement.target))
+                    + " into place: " + errorText(errno));
             else {
                 report.written.push_back(placement.target);
                 if (placement.target != entries_[placement.entry].name) {
@@ -453,7 +481,7 @@ ExtractReport AlbumReader::extractAll(const fs::path& folder, const ClashQuestio
             scratch.untrack();
     }
     if (!report.status && createdFolder && report.written.empty())
-        ::rmdir(folder.c_str());
+        base::sys::removeFolder(folder);
     return report;
 }
 

@@ -26,8 +26,13 @@ struct AlbumEntry {
 };
 
 /// Why an entry name cannot be written into a folder as it is (a path, a folder, a link
-/// trick), or nullopt when it is a plain file name.
+/// trick), or nullopt when it is a plain file name. On Windows, refusedOnWindows too.
 std::optional<std::string> refusedEntryName(std::string_view name);
+
+/// Why Windows cannot hold `name` as a file name or would read it as another: a colon (a
+/// stream), a character it does not allow, a device name such as "CON" or "com1.jpg", or a
+/// trailing dot or blank (dropped). nullopt when it holds the name as it is.
+std::optional<std::string> refusedOnWindows(std::string_view name);
 
 /// The name "Keep both" gives the `number`th copy of `name`: "00.jpg" becomes "00 (2).jpg".
 /// The stem is shortened (never inside a UTF-8 character) so that the name stays within 255

@@ -69,7 +69,11 @@ int main(int argc, char** argv) {
     pxw::view::QtFileDialogService dialogs(toolkit.windows(), drives);
     PosixFileSystem files(drives);
     PosixProcesses processes(drives);
-    pxw::zip::AlbumZipComponentFactory zip(drives, programFolder / "pxwalbum");
+    // Installed with the Windows album program, albums open on Windows and on Linux alike.
+    std::optional<std::filesystem::path> windowsAlbumProgram = programFolder / "pxwalbum.exe";
+    if (!std::filesystem::is_regular_file(*windowsAlbumProgram, error))
+        windowsAlbumProgram.reset();
+    pxw::zip::AlbumZipComponentFactory zip(drives, programFolder / "pxwalbum", windowsAlbumProgram);
     Services services { toolkit, dialogs, files, processes, zip };
 
     pxw::app::Program program(services);

@@ -1,11 +1,11 @@
 #include "base/files.h"
 
+#include "base/system.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <fcntl.h>
 #include <random>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -16,7 +16,7 @@ namespace pxw::base {
 bool readFully(int fd, void* buffer, std::size_t length, std::uint64_t offset) {
     auto* bytes = static_cast<char*>(buffer);
     while (length > 0) {
-        ssize_t got = ::pread(fd, bytes, length, static_cast<off_t>(offset));
+        std::int64_t got = sys::readAt(fd, bytes, length, offset);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) {
@@ -34,7 +34,7 @@ bool readFully(int fd, void* buffer, std::size_t length, std::uint64_t offset) {
 bool writeFully(int fd, const void* buffer, std::size_t length, std::uint64_t offset) {
     const auto* bytes = static_cast<const char*>(buffer);
     while (length > 0) {
-        ssize_t put = ::pwrite(fd, bytes, length, static_cast<off_t>(offset));
+        std::int64_t put = sys::writeAt(fd, bytes, length, offset);
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0) {
@@ -52,12 +52,12 @@ bool writeFully(int fd, const void* buffer, std::size_t length, std::uint64_t of
 bool copyBytes(int from, int to, std::uint64_t length, std::uint64_t toOffset) {
     // The kernel copies (or shares) the bytes without a round trip through user space; plain
     // reads and writes serve where it cannot, such as across file systems on older kernels.
-    loff_t inOffset = 0;
-    auto outOffset = static_cast<loff_t>(toOffset);
+    std::uint64_t inOffset = 0;
+    std::uint64_t outOffset = toOffset;
     std::uint64_t left = length;
     while (left > 0) {
-        ssize_t copied = ::copy_file_range(from, &inOffset, to, &outOffset,
-            static_cast<std::size_t>(std::min<std::uint64_t>(left, std::uint64_t { 1 } << 30)), 0);
+        std::int64_t copied = sys::copyRange(from, inOffset, to, outOffset,
+            static_cast<std::size_t>(std::min<std::uint64_t>(left, std::uint64_t { 1 } << 30)));
         if (copied < 0 && errno == EINTR)
             continue;
         if (copied < 0
@@ -74,29 +74,17 @@ bool copyBytes(int from, int to, std::uint64_t length, std::uint64_t toOffset) {
     std::vector<char> buffer(std::min<std::uint64_t>(left, std::uint64_t { 1 } << 20));
     while (left > 0) {
         auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
-        if (!readFully(from, buffer.data(), chunk, static_cast<std::uint64_t>(inOffset))
-            || !writeFully(to, buffer.data(), chunk, static_cast<std::uint64_t>(outOffset)))
+        if (!readFully(from, buffer.data(), chunk, inOffset)
+            || !writeFully(to, buffer.data(), chunk, outOffset))
             return false;
-        inOffset += static_cast<loff_t>(chunk);
-        outOffset += static_cast<loff_t>(chunk);
+        inOffset += chunk;
+        outOffset += chunk;
         left -= chunk;
     }
     return true;
 }
 
-bool moveIntoPlace(int fromFolder, const char* from, int toFolder, const char* to, bool replace) {
-    if (replace)
-        return ::renameat(fromFolder, from, toFolder, to) == 0;
-    if (::renameat2(fromFolder, from, toFolder, to, RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS)
-        return false;
-    // File systems without RENAME_NOREPLACE: a hard link fails on an existing name just as well.
-    if (::linkat(fromFolder, from, toFolder, to, 0) != 0)
-        return false;
-    ::unlinkat(fromFolder, from, 0);
-    return true;
-}
+// moveIntoPlace is in system_posix.cpp: Windows has no folder descriptors.
 
 std::string temporaryName(std::string_view tag) {
     static constexpr std::string_view letters
@@ -126,14 +114,13 @@ std::optional<std::string> createUnderTemporaryName(
 TemporaryFile::~TemporaryFile() {
     fd_.reset();
     if (!path_.empty())
-        ::unlink(path_.c_str());
+        sys::removeFile(path_);
 }
 
-bool TemporaryFile::create(const fs::path& folder, std::string_view tag, mode_t permissions) {
+bool TemporaryFile::create(const fs::path& folder, std::string_view tag, unsigned permissions) {
     return createUnderTemporaryName(tag, [&](const std::string& name) {
         fs::path candidate = folder / name;
-        fd_ = UniqueFd(::open(
-            candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, permissions));
+        fd_ = UniqueFd(sys::createNew(candidate, permissions));
         if (fd_)
             path_ = std::move(candidate);
         return static_cast<bool>(fd_);
@@ -141,7 +128,7 @@ bool TemporaryFile::create(const fs::path& folder, std::string_view tag, mode_t 
 }
 
 bool TemporaryFile::renameTo(const fs::path& target, bool replace) {
-    if (!close() || !moveIntoPlace(AT_FDCWD, path_.c_str(), AT_FDCWD, target.c_str(), replace))
+    if (!close() || !sys::moveFile(path_, target, replace))
         return false;
     path_.clear();
     return true;

@@ -28,7 +28,7 @@ bool copyBytes(int from, int to, std::uint64_t length, std::uint64_t toOffset);
 
 /// Renames `from` in the folder `fromFolder` to `to` in `toFolder` (descriptors, or AT_FDCWD).
 /// Without `replace` a file that holds the name stays, and the call fails with EEXIST. False
-/// with errno set.
+/// with errno set. Linux only (system.h's Folder moves names on both systems).
 bool moveIntoPlace(int fromFolder, const char* from, int toFolder, const char* to, bool replace);
 
 /// The one scheme for names that stand for a file or folder while it is written: hidden, the
@@ -50,7 +50,7 @@ public:
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
     /// Creates the file in `folder` with `permissions` (the umask applies); false with errno set.
-    bool create(const std::filesystem::path& folder, std::string_view tag, mode_t permissions);
+    bool create(const std::filesystem::path& folder, std::string_view tag, unsigned permissions);
 
     int fd() const { return fd_.get(); }
     const std::filesystem::path& path() const { return path_; }

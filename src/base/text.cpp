@@ -1,22 +1,14 @@
 #include "base/text.h"
 
+#include "base/system.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <cstring>
 
 namespace pxw::base {
 
 namespace {
-
-// glibc gives the GNU strerror_r, which returns the text; other C libraries the POSIX one,
-// which fills the buffer. strerror itself may share one buffer between threads.
-[[maybe_unused]] const char* strerrorResult(const char* text, const char* /*buffer*/) {
-    return text;
-}
-[[maybe_unused]] const char* strerrorResult(int result, const char* buffer) {
-    return result == 0 ? buffer : "unknown error";
-}
 
 char lower(char c) {
     return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -31,8 +23,7 @@ bool sameLetter(char x, char y) {
 std::string errorText(int code) {
     if (code == 0)
         return "unexpected end of file";
-    char buffer[256] = {};
-    return strerrorResult(::strerror_r(code, buffer, sizeof buffer), buffer);
+    return sys::errnoText(code);
 }
 
 std::string inQuotes(std::string_view text) {
@@ -45,7 +36,7 @@ std::string inQuotes(std::string_view text) {
 }
 
 std::string quotedPath(const std::filesystem::path& path) {
-    return inQuotes(std::string_view(path.native()));
+    return inQuotes(sys::pathText(path));
 }
 
 bool equalIgnoringCase(std::string_view a, std::string_view b) {

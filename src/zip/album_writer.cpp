@@ -1,6 +1,7 @@
 #include "zip/album_writer.h"
 
 #include "albumfile/album_format.h"
+#include "albumfile/album_program.h"
 #include "base/files.h"
 #include "base/text.h"
 
@@ -231,10 +232,51 @@ Status copyInto(int to, const fs::path& from, std::uint64_t at, std::uint64_t ma
     return Status::success();
 }
 
+// The bytes of a file of at most `maxBytes`.
+Status readWhole(const fs::path& from, const char* what, std::string& bytes) {
+    UniqueFd source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info { };
+    if (!source || ::fstat(source.get(), &info) != 0)
+        return Status::failure(std::string("cannot read the ") + what + " " + quotedPath(from)
+            + ": " + errorText(errno));
+    if (!S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_size) > maxAlbumBytes / 2)
+        return Status::failure(std::string("the ") + what + " " + quotedPath(from)
+            + " is not a file of a program's size");
+    bytes.assign(static_cast<std::size_t>(info.st_size), '\0');
+    if (!base::readFully(source.get(), bytes.data(), bytes.size(), 0))
+        return Status::failure(std::string("cannot read the ") + what + " " + quotedPath(from)
+            + ": " + errorText(errno));
+    return Status::success();
+}
+
+// Both album programs as one, for an album that opens on Windows and on Linux.
+Status writeDualProgram(const AlbumRecipe& recipe, int fd, std::uint64_t& length) {
+    std::string windows, linuxProgram, why;
+    if (Status read = readWhole(*recipe.windowsProgram, "Windows album program", windows); !read)
+        return read;
+    if (Status read = readWhole(recipe.program, "album program", linuxProgram); !read)
+        return read;
+    // The album's icon becomes the Windows program's icon. One that is neither an .ico file
+    // nor a PNG image leaves it without, as Windows shows a program that has none.
+    std::string icon;
+    if (recipe.icon && readWhole(*recipe.icon, "icon", icon)) {
+        if (std::optional<std::string> withIcon = withIconResources(windows, icon, nullptr))
+            windows = std::move(*withIcon);
+    }
+    std::optional<std::string> dual = dualAlbumProgram(windows, linuxProgram, &why);
+    if (!dual)
+        return Status::failure(why + " (" + quotedPath(*recipe.windowsProgram) + ")");
+    if (!base::writeFully(fd, dual->data(), dual->size(), 0))
+        return Status::failure("cannot write the album programs: " + errorText(errno));
+    length = dual->size();
+    return Status::success();
+}
+
 Status writeArchive(const AlbumRecipe& recipe, int fd) {
     std::uint64_t programLength = 0;
-    if (Status copied
-        = copyInto(fd, recipe.program, 0, maxAlbumBytes, "album program", programLength);
+    if (Status copied = recipe.windowsProgram
+            ? writeDualProgram(recipe, fd, programLength)
+            : copyInto(fd, recipe.program, 0, maxAlbumBytes, "album program", programLength);
         !copied)
         return copied;
     IconPlace icon { programLength, 0 };

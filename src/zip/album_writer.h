@@ -24,6 +24,9 @@ struct AlbumRecipe {
     /// The icon the album carries; none gives an album with an empty icon.
     std::optional<std::filesystem::path> icon;
     std::vector<AlbumFile> files;
+    /// The Windows album program: with it, the album opens on Windows and on Linux alike
+    /// (albumfile/album_program.h).
+    std::optional<std::filesystem::path> windowsProgram = std::nullopt;
 };
 
 /// Adds the regular files directly in `folder` (no subfolders, no links) to `files`, in name

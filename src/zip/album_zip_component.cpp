@@ -8,9 +8,11 @@ namespace fs = std::filesystem;
 
 namespace pxw::zip {
 
-AlbumZipComponent::AlbumZipComponent(platform::DriveMap drives, fs::path albumProgram)
+AlbumZipComponent::AlbumZipComponent(
+    platform::DriveMap drives, fs::path albumProgram, std::optional<fs::path> windowsAlbumProgram)
     : drives_(std::move(drives)) {
     recipe_.program = std::move(albumProgram);
+    recipe_.windowsProgram = std::move(windowsAlbumProgram);
 }
 
 Status AlbumZipComponent::setOption(int) {
@@ -84,13 +86,15 @@ Status AlbumZipComponent::writeSelfExtractor(const std::string& exePath) {
     return writeAlbum(recipe_, *destination);
 }
 
-AlbumZipComponentFactory::AlbumZipComponentFactory(platform::DriveMap drives, fs::path albumProgram)
+AlbumZipComponentFactory::AlbumZipComponentFactory(
+    platform::DriveMap drives, fs::path albumProgram, std::optional<fs::path> windowsAlbumProgram)
     : drives_(std::move(drives))
-    , albumProgram_(std::move(albumProgram)) {
+    , albumProgram_(std::move(albumProgram))
+    , windowsAlbumProgram_(std::move(windowsAlbumProgram)) {
 }
 
 std::unique_ptr<platform::ZipComponent> AlbumZipComponentFactory::create() {
-    return std::make_unique<AlbumZipComponent>(drives_, albumProgram_);
+    return std::make_unique<AlbumZipComponent>(drives_, albumProgram_, windowsAlbumProgram_);
 }
 
 } // namespace pxw::zip

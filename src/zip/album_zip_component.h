@@ -16,7 +16,9 @@ namespace pxw::zip {
 /// are accepted and have no effect.
 class AlbumZipComponent final : public platform::ZipComponent {
 public:
-    AlbumZipComponent(platform::DriveMap drives, std::filesystem::path albumProgram);
+    /// With `windowsAlbumProgram`, albums open on Windows and on Linux alike.
+    AlbumZipComponent(platform::DriveMap drives, std::filesystem::path albumProgram,
+        std::optional<std::filesystem::path> windowsAlbumProgram = std::nullopt);
 
     Status setOption(int value) override;
     Status setTextOption(const std::string& value) override;
@@ -38,14 +40,17 @@ private:
 
 class AlbumZipComponentFactory final : public platform::ZipComponentFactory {
 public:
-    /// `albumProgram` is the host path of the `pxwalbum` program put in front of every album.
-    AlbumZipComponentFactory(platform::DriveMap drives, std::filesystem::path albumProgram);
+    /// `albumProgram` is the host path of the `pxwalbum` program put in front of every album;
+    /// `windowsAlbumProgram`, that of `pxwalbum.exe`, which joins it where it was installed.
+    AlbumZipComponentFactory(platform::DriveMap drives, std::filesystem::path albumProgram,
+        std::optional<std::filesystem::path> windowsAlbumProgram = std::nullopt);
 
     std::unique_ptr<platform::ZipComponent> create() override;
 
 private:
     platform::DriveMap drives_;
     std::filesystem::path albumProgram_;
+    std::optional<std::filesystem::path> windowsAlbumProgram_;
 };
 
 } // namespace pxw::zip

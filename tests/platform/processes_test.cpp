@@ -363,6 +363,15 @@ TEST_F(ProcessesTest, DetachedStartFindsABareNameOnPath) {
     EXPECT_THAT(report.arguments, ElementsAre("one", "two three", ""));
 }
 
+TEST_F(ProcessesTest, DetachedStartRunsWhatTheKernelCannotWithTheShell) {
+    // The way an album that opens on Windows too begins: an MZ header that is a shell script.
+    const fs::path album = prefix.driveC() / "album.exe";
+    writeFile(album, std::string("MZqFpD='\n\0\0'\nexec ", 18) + tool.string() + " \"$@\"\n");
+    fs::permissions(album, fs::perms(0755));
+    ASSERT_TRUE(processes.startDetached(R"("C:\album.exe" one)", 0));
+    EXPECT_THAT(awaitReport().arguments, ElementsAre("one"));
+}
+
 TEST_F(ProcessesTest, DetachedStartFailuresSayWhy) {
     writeFile(prefix.driveC() / "windows" / "lumaforge" / "plain.exe", "data");
     fs::permissions(prefix.driveC() / "windows" / "lumaforge" / "plain.exe", fs::perms(0644));

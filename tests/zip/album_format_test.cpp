@@ -1,9 +1,11 @@
 #include "albumfile/album_format.h"
+#include "albumfile/album_program.h"
 #include "albumfile/album_reader.h"
 #include "base/unique_fd.h"
 #include "test_support.h"
 
 #include <fcntl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -104,6 +106,29 @@ INSTANTIATE_TEST_SUITE_P(Files, ArchiveEndTest,
         Tail { std::string(100, 'x') + endRecord(90, ""), false },
         // A signature inside the comment is passed over for the real record.
         Tail { std::string(10, 'x') + endRecord(10, "PK\x05\x06 inside"), true }));
+
+TEST(WindowsProgram, WhatIsNotOneOrNotAnIconIsRefusedWithAReason) {
+    std::string peLess = "MZ" + std::string(62, '\0');
+    peLess[0x3C] = 0x40;
+    const std::string program = readFile(albumProgram()); // a Linux program: no MZ header
+    const std::string icon = pngIconBytes(16, 1);
+    std::string outside = std::string("\0\0\1\0\1\0", 6) + std::string(16, '\0');
+    outside[6 + 8] = 0x10; // 16 bytes at offset 0: overlaps the directory
+    for (const auto& [windows, iconBytes] :
+        { std::pair { program, icon }, { peLess, icon }, { std::string("MZ"), icon } }) {
+        std::string error;
+        EXPECT_FALSE(dualAlbumProgram(windows, "linux", &error));
+        EXPECT_THAT(error, ::testing::HasSubstr("the Windows album program has no"));
+        error.clear();
+        EXPECT_FALSE(withIconResources(windows, iconBytes, &error));
+        EXPECT_THAT(error, ::testing::HasSubstr("the Windows album program has no"));
+    }
+    for (const std::string& bad : { std::string("not an icon"), outside, std::string() }) {
+        std::string error;
+        EXPECT_FALSE(withIconResources(program, bad, &error));
+        EXPECT_EQ(error, "the icon is neither an .ico file nor a PNG image");
+    }
+}
 
 } // namespace
 } // namespace pxw::zip::test

@@ -1,6 +1,7 @@
 #include "album_command.h"
 
 #include "albumfile/album_reader.h"
+#include "base/system.h"
 #include "base/text.h"
 
 #include <algorithm>
@@ -78,7 +79,8 @@ int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std:
     }
 
     AlbumReader album;
-    if (Status opened = album.open(albumFile, albumShownPath(albumFile).string()); !opened) {
+    if (Status opened = album.open(albumFile, base::sys::pathText(albumShownPath(albumFile)));
+        !opened) {
         err << "pxwalbum: " << opened.message() << '\n';
         return albumExitFailed;
     }
@@ -93,15 +95,17 @@ int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std:
         break;
     case Kind::extract: {
         const ClashAnswer answer = command.overwrite ? ClashAnswer::replace : ClashAnswer::keep;
+        const fs::path folder = base::sys::nameAsPath(command.argument);
         ExtractReport report
-            = album.extractAll(command.argument, [answer](const std::string&) { return answer; });
+            = album.extractAll(folder, [answer](const std::string&) { return answer; });
         if (!report.status) {
             done = report.status;
             break;
         }
         for (const std::string& name : report.kept)
             err << "pxwalbum: kept "
-                << base::inQuotes(base::printable((fs::path(command.argument) / name).string()))
+                << base::inQuotes(
+                       base::printable(base::sys::pathText(folder / base::sys::nameAsPath(name))))
                 << ", which was there already\n";
         if (!report.kept.empty()) {
             err << "pxwalbum: " << report.kept.size() << " of " << album.entries().size()
@@ -111,7 +115,7 @@ int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std:
         break;
     }
     case Kind::icon:
-        done = album.writeIcon(command.argument, command.overwrite);
+        done = album.writeIcon(base::sys::nameAsPath(command.argument), command.overwrite);
         break;
     default:
         err << "pxwalbum: " << noDisplay << "; use --list, --extract FOLDER or --icon FILE\n";
@@ -125,13 +129,33 @@ int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std:
 }
 
 fs::path ownAlbumFile() {
-    return "/proc/self/exe";
+    return base::sys::ownProgramFile();
 }
 
 fs::path albumShownPath(const fs::path& albumFile) {
     std::error_code error;
     fs::path real = albumFile == ownAlbumFile() ? fs::read_symlink(albumFile, error) : albumFile;
     return error ? albumFile : real;
+}
+
+std::string saveReportText(const ExtractReport& report, const std::string& folder) {
+    if (!report.status)
+        return report.status.message();
+    std::string text = std::to_string(report.written.size())
+        + (report.written.size() == 1 ? " image" : " images") + " saved into "
+        + base::inQuotes(folder) + ".";
+    if (report.renamed > 0) {
+        text += "\n" + std::to_string(report.renamed)
+            + " of them under new names, beside the files of their names that were there:";
+        // The names as they now stand in the folder, so the user can find them.
+        constexpr std::size_t Named = 10;
+        for (std::size_t i = 0; i < report.renamedNames.size() && i < Named; ++i)
+            text += (i == 0 ? " " : ", ") + base::printable(report.renamedNames[i]);
+        if (report.renamedNames.size() > Named)
+            text += " and " + std::to_string(report.renamedNames.size() - Named) + " more";
+        text += ".";
+    }
+    return text;
 }
 
 } // namespace pxw::zip

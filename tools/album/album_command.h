@@ -3,6 +3,8 @@
 // The album program's command line, kept apart from its window so that scripts and tests can
 // use an album without a display.
 
+#include "albumfile/album_reader.h"
+
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -38,5 +40,8 @@ std::filesystem::path ownAlbumFile();
 
 /// The path to show for an album file (the real file behind /proc/self/exe).
 std::filesystem::path albumShownPath(const std::filesystem::path& albumFile);
+
+/// The message after "Save all images...", in both album programs' windows.
+std::string saveReportText(const ExtractReport& report, const std::string& folder);
 
 } // namespace pxw::zip

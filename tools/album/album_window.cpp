@@ -288,24 +288,4 @@ int AlbumWindow::handle(int event) {
     return Fl_Double_Window::handle(event);
 }
 
-std::string saveReportText(const ExtractReport& report, const std::string& folder) {
-    if (!report.status)
-        return report.status.message();
-    std::string text = std::to_string(report.written.size())
-        + (report.written.size() == 1 ? " image" : " images") + " saved into "
-        + base::inQuotes(folder) + ".";
-    if (report.renamed > 0) {
-        text += "\n" + std::to_string(report.renamed)
-            + " of them under new names, beside the files of their names that were there:";
-        // The names as they now stand in the folder, so the user can find them.
-        constexpr std::size_t Named = 10;
-        for (std::size_t i = 0; i < report.renamedNames.size() && i < Named; ++i)
-            text += (i == 0 ? " " : ", ") + base::printable(report.renamedNames[i]);
-        if (report.renamedNames.size() > Named)
-            text += " and " + std::to_string(report.renamedNames.size() - Named) + " more";
-        text += ".";
-    }
-    return text;
-}
-
 } // namespace pxw::zip

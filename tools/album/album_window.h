@@ -1,5 +1,6 @@
 #pragma once
 
+#include "album_command.h"
 #include "albumfile/album_reader.h"
 #include "picture.h"
 
@@ -105,8 +106,5 @@ private:
     Fl_Button* next_;
     Fl_Button* save_;
 };
-
-/// The message after "Save all images...".
-std::string saveReportText(const ExtractReport& report, const std::string& folder);
 
 } // namespace pxw::zip

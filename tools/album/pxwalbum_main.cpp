@@ -3,19 +3,47 @@
 
 #include "album_command.h"
 #include "album_window.h"
+#include "albumfile/album_program.h"
 
 #include <FL/Fl.H>
 #include <FL/fl_ask.H>
 #include <FL/x.H>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
+#include <unistd.h>
+
+namespace {
+
+// Started by the script of an album that opens on Windows too: this program is a copy in a
+// folder the script made, which goes now (the program stays open while it runs). A program
+// elsewhere, started with the option by hand, is left alone.
+void removeOwnCopy() {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::filesystem::path folder = self.parent_path();
+    if (error || self.filename() != "pxwalbum"
+        || !folder.filename().string().starts_with(pxw::zip::scriptFolderPrefix))
+        return;
+    ::unlink(self.c_str());
+    ::rmdir(folder.c_str());
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc == 2 && std::string_view(argv[1]) == "--version")
         return std::cout << "pxwalbum " PXW_VERSION "\n" ? 0 : 1;
     using namespace pxw::zip;
-    const AlbumCommand command = parseAlbumCommand(std::vector<std::string>(argv + 1, argv + argc));
-    const std::filesystem::path self = ownAlbumFile();
+    std::filesystem::path self = ownAlbumFile();
+    int first = 1;
+    if (argc >= 3 && argv[1] == albumFileOption) {
+        self = argv[2];
+        first = 3;
+        removeOwnCopy();
+    }
+    const AlbumCommand command
+        = parseAlbumCommand(std::vector<std::string>(argv + first, argv + argc));
     if (command.kind != AlbumCommand::Kind::view)
         return runAlbumCommand(command, self, std::cout, std::cerr);
 

@@ -98,6 +98,16 @@ std::optional<std::string> notRunnable(const fs::path& host) {
     return std::nullopt;
 }
 
+// An album that opens on Windows too begins with an MZ header that is also the first line of a
+// shell script (albumfile/album_program.h): the kernel does not run it, /bin/sh does.
+bool isWindowsAndShellProgram(const fs::path& host) {
+    static constexpr std::string_view firstLine = "MZqFpD='\n";
+    char start[firstLine.size()] = {};
+    UniqueFd file(::open(host.c_str(), O_RDONLY | O_CLOEXEC));
+    return file && ::read(file.get(), start, sizeof start) == static_cast<ssize_t>(sizeof start)
+        && std::string_view(start, sizeof start) == firstLine;
+}
+
 enum class FailedStep : int { Session = 1, Folder, Exec, Fork };
 
 struct ChildReport {
@@ -530,6 +540,11 @@ Status PosixProcesses::startProgram(
         return Status::failure(action + *reason);
 
     arguments.insert(arguments.begin(), std::move(argv0));
+    if (isWindowsAndShellProgram(host)) {
+        arguments.front() = host.string();
+        arguments.insert(arguments.begin(), "/bin/sh");
+        host = "/bin/sh";
+    }
     const ExecPlan plan(host, std::move(arguments), {}, show);
     if (SpawnResult started = spawn(plan, true); started.pid < 0)
         return Status::failure(action + started.error);

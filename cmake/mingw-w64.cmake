@@ -1,0 +1,13 @@
+# Cross-builds for 64-bit Windows with Debian's mingw-w64 (posix threads, for std::thread and
+# std::mutex): cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(PXW_MINGW_TRIPLET x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${PXW_MINGW_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${PXW_MINGW_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${PXW_MINGW_TRIPLET}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${PXW_MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

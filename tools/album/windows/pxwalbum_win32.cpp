@@ -1,0 +1,106 @@
+// The album program for Windows: the first part of an album that Windows starts. It reads the
+// images appended to its own file with the same strict reader as the Linux album program, and
+// answers the same command line, and shows the same window. It is a program of the window
+// subsystem, so that no console opens when it is started from Explorer; the command line's output
+// goes to the console it was started from, or to where its output was sent.
+
+#include "album_command.h"
+#include "album_window_win32.h"
+#include "base/system.h"
+
+#include <streambuf>
+// clang-format off
+#include <windows.h> // before the other Windows headers, which need its definitions
+#include <shellapi.h>
+// clang-format on
+
+namespace {
+
+// Sends what is written to a Windows handle: UTF-16 to a console, UTF-8 bytes to a file or pipe.
+class HandleBuffer final : public std::streambuf {
+public:
+    explicit HandleBuffer(DWORD which)
+        : handle_(::GetStdHandle(which)) { }
+
+protected:
+    int overflow(int c) override {
+        if (c != traits_type::eof()) {
+            const char byte = static_cast<char>(c);
+            return xsputn(&byte, 1) == 1 ? c : traits_type::eof();
+        }
+        return 0;
+    }
+
+    std::streamsize xsputn(const char* text, std::streamsize length) override {
+        if (handle_ == nullptr || handle_ == INVALID_HANDLE_VALUE)
+            return length; // nowhere to print to, as when started from Explorer
+        DWORD mode = 0, done = 0;
+        if (::GetConsoleMode(handle_, &mode)) {
+            const int size = static_cast<int>(length);
+            std::wstring wide(static_cast<std::size_t>(size), L'\0');
+            const int count = ::MultiByteToWideChar(CP_UTF8, 0, text, size, wide.data(), size);
+            return ::WriteConsoleW(handle_, wide.data(), static_cast<DWORD>(count), &done, nullptr)
+                ? length
+                : 0;
+        }
+        return ::WriteFile(handle_, text, static_cast<DWORD>(length), &done, nullptr) ? done : 0;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+std::string utf8(const wchar_t* text) {
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<std::size_t>(std::max(length, 1)), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), length, nullptr, nullptr);
+    result.pop_back(); // the terminating zero
+    return result;
+}
+
+} // namespace
+
+int main() {
+    using namespace pxw::zip;
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 1; wide && i < count; ++i)
+        arguments.push_back(utf8(wide[i]));
+    ::LocalFree(wide);
+
+    // A window program has no console of its own: one started from a console prints there.
+    if (::GetStdHandle(STD_OUTPUT_HANDLE) == nullptr && ::AttachConsole(ATTACH_PARENT_PROCESS)) {
+        ::SetStdHandle(STD_OUTPUT_HANDLE,
+            ::CreateFileW(
+                L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+        ::SetStdHandle(STD_ERROR_HANDLE, ::GetStdHandle(STD_OUTPUT_HANDLE));
+    }
+    HandleBuffer outBuffer(STD_OUTPUT_HANDLE), errBuffer(STD_ERROR_HANDLE);
+    std::ostream out(&outBuffer), err(&errBuffer);
+
+    if (arguments.size() == 1 && arguments[0] == "--version") {
+        out << "pxwalbum " PXW_VERSION "\n";
+        return out ? 0 : 1;
+    }
+    const AlbumCommand command = parseAlbumCommand(arguments);
+    const std::filesystem::path self = ownAlbumFile();
+    if (command.kind != AlbumCommand::Kind::view)
+        return runAlbumCommand(command, self, out, err);
+
+    const std::string name = pxw::base::sys::pathText(self.filename());
+    AlbumReader album;
+    if (auto opened = album.open(self); !opened) {
+        err << "pxwalbum: " << opened.message() << '\n';
+        tellInBox(name, opened.message(), true);
+        return albumExitFailed;
+    }
+    // Windows' image codecs are COM objects.
+    if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        tellInBox(name, "Windows' image codecs cannot be started.", true);
+        return albumExitFailed;
+    }
+    const int status = runAlbumWindow(album, name);
+    ::CoUninitialize();
+    return status;
+}
