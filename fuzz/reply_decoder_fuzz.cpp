@@ -4,7 +4,7 @@
 
 #include "base/text.h"
 #include "fuzz_check.h"
-#include "worker_channel.h"
+#include "reader_wire.h"
 
 #include <algorithm>
 #include <cstddef>

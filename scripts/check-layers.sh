@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Fails when a folder includes a project header from a folder it may not use: includes run only
-# down the layers of README.md's layout table, and the view and the commands never meet.
+# down the layers of README.md's layout table, and the view and the commands never meet. A
+# header named without a folder must be one of the including file's own folder, so that no
+# include directory lets a folder use another's headers unseen (generated and system headers
+# are included with <>).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -19,10 +22,11 @@ declare -A allowed=(
     [src/conversion]="base platform ui inputs job"
     [src/album]="base platform ui inputs job"
     [src/app]="base platform platform/posix albumfile zip ui view inputs job conversion album"
-    [tools/lumabatch]="base platform jpeg"
-    [tools/lumabatch/jpeg]="base platform jpeg"
-    [tools/lumabatch/reader]="base platform jpeg"
-    [tools/lumabatch/magick]="base platform jpeg"
+    [tools/lumabatch]="base platform jpeg lumabatch/inside"
+    [tools/lumabatch/inside]="base platform"
+    [tools/lumabatch/jpeg]="base platform jpeg lumabatch/inside"
+    [tools/lumabatch/reader]="base platform jpeg lumabatch/inside"
+    [tools/lumabatch/magick]="base platform jpeg lumabatch/inside lumabatch/reader"
     [tools/lumaprogress]="base platform"
     [tools/album]="base albumfile jpeg"
 )
@@ -39,6 +43,14 @@ for folder in "${!allowed[@]}"; do
             status=1
         fi
     done < <(cd "$top" && grep -rnE --include='*.cpp' --include='*.h' '^#include "[^"]+/[^"]+"' \
+        "$folder" | grep -v "^$folder/[^:]*/")
+    while IFS=: read -r file line include; do
+        header=$(sed -E 's/.*#include "(.*)"/\1/' <<<"$include")
+        if [[ ! -f $top/$folder/$header ]]; then
+            echo "$file:$line: $header is not in $folder/; name its folder"
+            status=1
+        fi
+    done < <(cd "$top" && grep -rnE --include='*.cpp' --include='*.h' '^#include "[^"/]+"' \
         "$folder" | grep -v "^$folder/[^:]*/")
 done
 exit $status

@@ -7,7 +7,6 @@
 #include "platform/posix/posix_host_file_system.h"
 #include "platform/posix/posix_processes.h"
 #include "platform/prefix_setup.h"
-#include "pxw_assets.h"
 #include "view/qt_file_dialog.h"
 #include "view/qt_toolkit.h"
 #include "zip/album_zip_component.h"
@@ -17,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <pxw_assets.h>
 #include <string_view>
 #include <system_error>
 #include <vector>

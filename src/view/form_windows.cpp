@@ -8,7 +8,7 @@
 #include <QStyle>
 
 #ifdef PXW_HAVE_ASSETS
-#include "pxw_assets.h"
+#include <pxw_assets.h>
 #endif
 
 namespace pxw::view {

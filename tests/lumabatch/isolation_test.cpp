@@ -5,9 +5,10 @@
 #include "base/text.h"
 #include "base/unique_fd.h"
 #include "isolated_converter.h"
-#include "sandbox.h"
+#include "lumabatch/inside/sandbox.h"
+#include "reader_wire.h"
+#include "sandbox_setup.h"
 #include "test_support.h"
-#include "worker_channel.h"
 
 #include <array>
 #include <cstring>

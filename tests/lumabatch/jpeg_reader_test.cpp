@@ -1,5 +1,6 @@
 #include "direct_jpeg.h"
 #include "image_pipeline.h"
+#include "reader_choice.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #include "image_pipeline.h"
+#include "reader_choice.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 // may also end it, which the tool reports as a crash. VIPS_PROBE_LANDLOCK caps the Landlock
 // version, as an older kernel would.
 
-#include "worker_loop.h"
+#include "lumabatch/inside/worker_loop.h"
 
 #include <array>
 #include <cerrno>

@@ -1,7 +1,10 @@
 #include "test_support.h"
 
+#include "base/text.h"
+#include "base/unique_fd.h"
 #include "image_pipeline.h"
 #include "magick_reader.h"
+#include "reader_choice.h"
 
 #include <algorithm>
 #include <array>
@@ -255,3 +258,15 @@ RunResult runTool(const std::vector<std::string>& args,
 }
 
 } // namespace pxw::lumabatch::test
+
+namespace pxw::lumabatch {
+
+platform::Status convertToJpeg(
+    const std::filesystem::path& source, const ConvertSettings& settings, std::string& jpeg) {
+    const base::UniqueFd fd(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd)
+        return platform::Status::failure("cannot open the file: " + base::errorText(errno));
+    return convertDescriptor(fd.get(), magickFormatFor(readerFor(source)), settings, jpeg, nullptr);
+}
+
+} // namespace pxw::lumabatch

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "image_pipeline.h"
 #include "temp_folder.h"
 
 #include <filesystem>
@@ -62,3 +63,15 @@ RunResult runTool(const std::vector<std::string>& args,
     const std::filesystem::path& executable = {});
 
 } // namespace pxw::lumabatch::test
+
+namespace pxw::lumabatch {
+
+/// Reads one image, turns it upright by its EXIF orientation, converts it to sRGB, flattens
+/// transparency on white, resizes it into the box (shrinking while loading where the format
+/// allows) and encodes it as baseline JPEG without EXIF, XMP, IPTC or ICC data of the source.
+/// The reader is the one the file's name chooses. On failure `jpeg` is unspecified and the status
+/// names the reason.
+platform::Status convertToJpeg(
+    const std::filesystem::path& source, const ConvertSettings& settings, std::string& jpeg);
+
+} // namespace pxw::lumabatch

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "convert_settings.h"
+#include "lumabatch/inside/convert_settings.h"
 
 #include <atomic>
 #include <cstddef>

@@ -2,7 +2,7 @@
 
 #include "reader_choice.h"
 #include "reader_pool.h"
-#include "sandbox.h"
+#include "sandbox_setup.h"
 
 #include <algorithm>
 #include <cstdlib>

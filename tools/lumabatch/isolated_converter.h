@@ -1,7 +1,7 @@
 #pragma once
 
 #include "conversion_plan.h"
-#include "convert_settings.h"
+#include "lumabatch/inside/convert_settings.h"
 
 #include <atomic>
 #include <chrono>

@@ -4,9 +4,10 @@
 #include "base/text.h"
 #include "base/unique_fd.h"
 #include "isolated_converter.h"
+#include "lumabatch/inside/sandbox.h"
 #include "platform/windows_path.h"
 #include "progress.h"
-#include "sandbox.h"
+#include "sandbox_setup.h"
 #include "sources.h"
 #include "window_link.h"
 

@@ -1,8 +1,8 @@
 #include "options.h"
 
 #include "base/text.h"
+#include "lumabatch/inside/text_util.h"
 #include "platform/field_number.h"
-#include "text_util.h"
 
 #include <algorithm>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "reader_choice.h"
 
-#include "text_util.h"
+#include "lumabatch/inside/text_util.h"
 
 #include <cerrno>
 #include <cstdio>

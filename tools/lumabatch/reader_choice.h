@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/unique_fd.h"
+#include "lumabatch/inside/worker_channel.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -84,10 +85,6 @@ std::string magickFormatFor(Reader reader);
 /// The format the second reader reads a file of an accepted kind as, when libvips cannot
 /// read it: libtiff for "TIFF", else ImageMagick; empty for other kinds of file.
 std::string secondReaderFormat(const std::filesystem::path& file);
-
-/// The format libtiff reads as the second reader; every other non-empty format is
-/// ImageMagick's.
-inline constexpr const char* TiffFormat = "TIFF";
 
 /// Whether reading as `format` (empty: libvips) needs ImageMagick.
 inline bool needsMagick(const std::string& format) {

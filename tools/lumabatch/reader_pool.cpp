@@ -1,7 +1,7 @@
 #include "reader_pool.h"
 
-#include "sandbox.h"
-#include "worker_channel.h"
+#include "reader_wire.h"
+#include "sandbox_setup.h"
 
 #include <algorithm>
 #include <array>

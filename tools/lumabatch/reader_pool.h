@@ -2,7 +2,7 @@
 
 #include "base/unique_fd.h"
 #include "conversion_plan.h"
-#include "convert_settings.h"
+#include "lumabatch/inside/convert_settings.h"
 
 #include <chrono>
 #include <filesystem>

@@ -1,7 +1,7 @@
 #include "sources.h"
 
+#include "lumabatch/inside/text_util.h"
 #include "platform/names.h"
-#include "text_util.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #include "direct_jpeg.h"
 
-#include "icc_profile.h"
 #include "jpeg/libjpeg_errors.h"
+#include "lumabatch/inside/icc_profile.h"
 #include "resample.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "convert_settings.h"
-#include "worker_channel.h"
+#include "lumabatch/inside/convert_settings.h"
+#include "lumabatch/inside/worker_channel.h"
 
 #include <cstddef>
 

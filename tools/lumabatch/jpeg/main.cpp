@@ -2,8 +2,8 @@
 // every file it does not take on goes to lumabatch-reader (libvips).
 
 #include "direct_jpeg.h"
-#include "mapped_file.h"
-#include "worker_loop.h"
+#include "lumabatch/inside/mapped_file.h"
+#include "lumabatch/inside/worker_loop.h"
 
 #include <sys/prctl.h>
 

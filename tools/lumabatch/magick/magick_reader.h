@@ -1,6 +1,6 @@
 #pragma once
 
-#include "image_pipeline.h"
+#include "lumabatch/reader/image_pipeline.h"
 
 namespace pxw::lumabatch {
 

@@ -2,10 +2,10 @@
 
 #include "base/text.h"
 #include "base/unique_fd.h"
-#include "icc_profile.h"
 #include "jpeg/libjpeg_errors.h"
-#include "mapped_file.h"
-#include "text_util.h"
+#include "lumabatch/inside/icc_profile.h"
+#include "lumabatch/inside/mapped_file.h"
+#include "lumabatch/inside/text_util.h"
 
 #include <array>
 #include <cerrno>
@@ -320,13 +320,6 @@ void initImageLibraries(const char* programPath, bool withModules) {
         // liborc's vector code stays on: a reader converts one image at a time, so no thread
         // frees generated code while another compiles some.
     });
-}
-
-Status convertToJpeg(const fs::path& source, const ConvertSettings& settings, std::string& jpeg) {
-    const base::UniqueFd fd(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd)
-        return Status::failure("cannot open the file: " + base::errorText(errno));
-    return convertDescriptor(fd.get(), magickFormatFor(readerFor(source)), settings, jpeg, nullptr);
 }
 
 Status convertDescriptor(int fd, const std::string& magickFormat, const ConvertSettings& settings,

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "convert_settings.h"
+#include "lumabatch/inside/convert_settings.h"
+#include "lumabatch/inside/worker_channel.h"
 #include "platform/status.h"
-#include "reader_choice.h"
 
 #include <filesystem>
 #include <string>
@@ -38,12 +38,9 @@ enum class Failure {
 /// Reads one image, turns it upright by its EXIF orientation, converts it to sRGB, flattens
 /// transparency on white, resizes it into the box (shrinking while loading where the format
 /// allows) and encodes it as baseline JPEG without EXIF, XMP, IPTC or ICC data of the source.
-/// On failure `jpeg` is unspecified and the status names the reason.
-platform::Status convertToJpeg(
-    const std::filesystem::path& source, const ConvertSettings& settings, std::string& jpeg);
-
-/// The same for an open file, read by libvips or, with a `magickFormat`, by the second reader
-/// as that format. Any warning about a damaged image makes it fail.
+/// On failure `jpeg` is unspecified and the status names the reason. The file is open, read by
+/// libvips or, with a `magickFormat`, by the second reader as that format. Any warning about a
+/// damaged image makes it fail.
 platform::Status convertDescriptor(int fd, const std::string& magickFormat,
     const ConvertSettings& settings, std::string& jpeg, Failure* failure);
 

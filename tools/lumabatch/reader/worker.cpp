@@ -1,8 +1,8 @@
 #include "worker.h"
 
 #include "image_pipeline.h"
-#include "worker_channel.h"
-#include "worker_loop.h"
+#include "lumabatch/inside/worker_channel.h"
+#include "lumabatch/inside/worker_loop.h"
 
 #include <cerrno>
 #include <csignal>

@@ -21,8 +21,12 @@ inline constexpr int WorkerChannelFd = 3;
 /// One image to convert: sent with the open source file's descriptor.
 struct WorkerRequest {
     ConvertSettings settings;
-    std::string magickFormat; ///< empty: libvips reads it; else ImageMagick, as this format
+    std::string magickFormat; ///< empty: libvips reads it; else the second reader, as this format
 };
+
+/// The format libtiff reads as the second reader; every other non-empty format is
+/// ImageMagick's.
+inline constexpr const char* TiffFormat = "TIFF";
 
 enum class WorkerOutcome : std::int32_t {
     Ready, ///< the worker has started; sent once, before any request is read
@@ -36,36 +40,15 @@ struct WorkerReply {
     std::string message;
 };
 
-/// Sends a request and the descriptor over a local stream socket. False when the worker is gone.
-bool sendRequest(int channel, const WorkerRequest& request, int sourceFd);
 /// Blocks until a request arrives; no value once the tool has closed the channel.
 std::optional<WorkerRequest> receiveRequest(int channel, int* sourceFd);
 
 /// Sends a reply (blocking); a reason is sent printable and cut to MaxReasonBytes.
 bool sendReply(int channel, const WorkerReply& reply);
 
-/// What a reply may hold. A reason is short, printable text.
-struct ReplyLimits {
-    std::uint64_t jpegBytes = 0; ///< the largest JPEG expected; 0: no JPEG is
-    bool readyExpected = false; ///< a reader says it is ready once, before anything else
-};
+/// A reason is short, printable text.
 inline constexpr std::size_t MaxReasonBytes = 1024;
 /// The starter's "ready" carries the new worker's process number, and nothing else.
 inline constexpr std::size_t MaxReadyBytes = 10;
-
-/// One reply taken from the bytes a reader sent, each checked against the limits.
-struct DecodedReply {
-    enum class Kind {
-        Incomplete, ///< more bytes are needed
-        Reply, ///< `reply` holds it
-        Damaged, ///< the bytes break the rules: the reader is not to be trusted any more
-    };
-    Kind kind = Kind::Incomplete;
-    WorkerReply reply;
-};
-
-/// Takes the first reply out of `received`. A reply is judged as soon as its header is in, so a
-/// length past the limits is refused before its bytes are waited for.
-DecodedReply takeReply(std::string& received, const ReplyLimits& limits);
 
 } // namespace pxw::lumabatch

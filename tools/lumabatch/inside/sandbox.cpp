@@ -25,7 +25,6 @@
 #include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -517,18 +516,6 @@ ReaderUser readerUser() {
     return reader;
 }
 
-void handToReaderUser(const fs::path& folder) {
-    if (const ReaderUser user = readerUser(); user.switched)
-        static_cast<void>(::chown(folder.c_str(), user.uid, user.gid));
-}
-
-bool passedToReaders(std::string_view entry) {
-    static constexpr std::array<std::string_view, 9> Kept { "LANG=", "LANGUAGE=", "LC_",
-        "TMPDIR=", "MAGICK_", "VIPS_", "GLIBC_TUNABLES=", "ASAN_OPTIONS=", "UBSAN_OPTIONS=" };
-    return std::any_of(Kept.begin(), Kept.end(),
-        [entry](std::string_view prefix) { return entry.starts_with(prefix); });
-}
-
 void closeDescriptorsFrom(int first) {
     ::close_range(static_cast<unsigned>(first), ~0U, 0);
 }
@@ -551,25 +538,6 @@ Status enterSandbox(const fs::path& privateFolder, SandboxRole role, int newestL
     }
     // Where neither can be had, the tool has said so once.
     return restrictSystemCalls(role);
-}
-
-} // namespace pxw::lumabatch
-
-namespace pxw::lumabatch {
-
-bool canHideFiles() {
-    const ReaderUser user = readerUser();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (user.switched
-            && (::setgroups(0, nullptr) != 0 || ::setresgid(user.gid, user.gid, user.gid) != 0
-                || ::setresuid(user.uid, user.uid, user.uid) != 0))
-            ::_exit(1);
-        ::_exit(::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0 ? 0 : 1);
-    }
-    int status = 1;
-    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)
-        && WEXITSTATUS(status) == 0;
 }
 
 } // namespace pxw::lumabatch

@@ -3,17 +3,12 @@
 #include "platform/status.h"
 
 #include <filesystem>
-#include <string_view>
 #include <sys/types.h>
 
 namespace pxw::lumabatch {
 
 /// The Landlock version this kernel offers, 0 when it has none.
 int landlockVersion();
-
-/// Whether a reader may see the files it needs through a user and mount namespace of its own,
-/// as it does where the kernel has no Landlock.
-bool canHideFiles();
 
 /// What a sandboxed process may still do besides reading images.
 enum class SandboxRole {
@@ -28,15 +23,6 @@ struct ReaderUser {
     bool switched = false; ///< false: the tool's own user, which is not root
 };
 ReaderUser readerUser();
-
-/// Gives `folder`, made by the tool for a reader, to the reader's user, so that a reader that
-/// no longer runs as root may write there.
-void handToReaderUser(const std::filesystem::path& folder);
-
-/// Whether a variable of the tool's environment is passed on to a reader: the locale, and the
-/// image libraries' and the sanitizers' own settings. Everything else (the user's secrets
-/// among it) stays with the tool.
-bool passedToReaders(std::string_view entry);
 
 /// Closes every descriptor from `first` on: a reader keeps only its standard streams and its
 /// channel to the tool, whatever the tool's caller left open.
