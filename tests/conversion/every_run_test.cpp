@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <ostream>
 
 namespace fs = std::filesystem;
 using pxw::testing::fileNames;
@@ -126,6 +127,9 @@ struct ReasonCase {
     std::string reason; ///< what the message must hold: the tool's own words
     const char* start; ///< how the message begins
 };
+void PrintTo(const ReasonCase& row, std::ostream* out) {
+    *out << (row.readOnlyOutput ? "a read-only folder" : "a bad width");
+}
 class ToolReason : public EveryRun, public ::testing::WithParamInterface<ReasonCase> { };
 
 TEST_P(ToolReason, ReachesTheWindowAndNothingPassesForConverted) {
