@@ -133,9 +133,16 @@ fs::path ownAlbumFile() {
 }
 
 fs::path albumShownPath(const fs::path& albumFile) {
+#ifdef _WIN32
+    // The Windows build of std::filesystem cannot read links: read_symlink always fails there, so
+    // the name stays as it is. Calling it anyway would only link the library's file operations and
+    // file streams (a tenth of the program) into the stub that every album carries.
+    return albumFile;
+#else
     std::error_code error;
     fs::path real = albumFile == ownAlbumFile() ? fs::read_symlink(albumFile, error) : albumFile;
     return error ? albumFile : real;
+#endif
 }
 
 std::string saveReportText(const ExtractReport& report, const std::string& folder) {
