@@ -66,8 +66,18 @@ AlbumCommand parseAlbumCommand(const std::vector<std::string>& arguments) {
     return usageError("unknown option " + base::inQuotes(rest[0]));
 }
 
-int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std::ostream& out,
-    std::ostream& err, const std::string& noDisplay) {
+TextOutput& TextOutput::operator<<(std::string_view text) {
+    good_ = good_ && write(text);
+    return *this;
+}
+
+bool TextOutput::flush() {
+    good_ = good_ && sendWaiting();
+    return good_;
+}
+
+int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, TextOutput& out,
+    TextOutput& err, const std::string& noDisplay) {
     using Kind = AlbumCommand::Kind;
     if (command.kind == Kind::help) {
         out << usageText;
@@ -89,8 +99,7 @@ int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std:
     case Kind::list:
         for (const AlbumEntry& entry : album.entries())
             out << base::printable(entry.name) << '\n';
-        out.flush();
-        if (!out)
+        if (!out.flush())
             done = Status::failure("cannot print the list");
         break;
     case Kind::extract: {
