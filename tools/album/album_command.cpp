@@ -6,8 +6,6 @@
 
 #include <algorithm>
 
-namespace fs = std::filesystem;
-
 namespace pxw::zip {
 
 namespace {
@@ -76,7 +74,7 @@ bool TextOutput::flush() {
     return good_;
 }
 
-int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, TextOutput& out,
+int runAlbumCommand(const AlbumCommand& command, const base::Path& albumFile, TextOutput& out,
     TextOutput& err, const std::string& noDisplay) {
     using Kind = AlbumCommand::Kind;
     if (command.kind == Kind::help) {
@@ -104,7 +102,7 @@ int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, Text
         break;
     case Kind::extract: {
         const ClashAnswer answer = command.overwrite ? ClashAnswer::replace : ClashAnswer::keep;
-        const fs::path folder = base::sys::nameAsPath(command.argument);
+        const base::Path folder = base::sys::nameAsPath(command.argument);
         ExtractReport report
             = album.extractAll(folder, [answer](const std::string&) { return answer; });
         if (!report.status) {
@@ -137,11 +135,11 @@ int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, Text
     return albumExitOk;
 }
 
-fs::path ownAlbumFile() {
+base::Path ownAlbumFile() {
     return base::sys::ownProgramFile();
 }
 
-fs::path albumShownPath(const fs::path& albumFile) {
+base::Path albumShownPath(const base::Path& albumFile) {
 #ifdef _WIN32
     // The Windows build of std::filesystem cannot read links: read_symlink always fails there, so
     // the name stays as it is. Calling it anyway would only link the library's file operations and
@@ -149,7 +147,8 @@ fs::path albumShownPath(const fs::path& albumFile) {
     return albumFile;
 #else
     std::error_code error;
-    fs::path real = albumFile == ownAlbumFile() ? fs::read_symlink(albumFile, error) : albumFile;
+    base::Path real
+        = albumFile == ownAlbumFile() ? std::filesystem::read_symlink(albumFile, error) : albumFile;
     return error ? albumFile : real;
 #endif
 }

@@ -4,8 +4,8 @@
 // use an album without a display.
 
 #include "albumfile/album_reader.h"
+#include "base/path.h"
 
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,15 +54,14 @@ AlbumCommand parseAlbumCommand(const std::vector<std::string>& arguments);
 
 /// Runs every command but a view with a display: the view without one only checks the album
 /// and says `noDisplay`. Returns the exit status.
-int runAlbumCommand(const AlbumCommand& command, const std::filesystem::path& albumFile,
-    TextOutput& out, TextOutput& err,
-    const std::string& noDisplay = "no display to show the album on");
+int runAlbumCommand(const AlbumCommand& command, const base::Path& albumFile, TextOutput& out,
+    TextOutput& err, const std::string& noDisplay = "no display to show the album on");
 
 /// The running program's own file, which is the album.
-std::filesystem::path ownAlbumFile();
+base::Path ownAlbumFile();
 
 /// The path to show for an album file (the real file behind /proc/self/exe).
-std::filesystem::path albumShownPath(const std::filesystem::path& albumFile);
+base::Path albumShownPath(const base::Path& albumFile);
 
 /// The message after "Save all images...", in both album programs' windows.
 std::string saveReportText(const ExtractReport& report, const std::string& folder);

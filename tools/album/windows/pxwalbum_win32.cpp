@@ -76,7 +76,7 @@ int main() {
         return out ? 0 : 1;
     }
     const AlbumCommand command = parseAlbumCommand(arguments);
-    const std::filesystem::path self = ownAlbumFile();
+    const pxw::base::Path self = ownAlbumFile();
     if (command.kind != AlbumCommand::Kind::view)
         return runAlbumCommand(command, self, out, err);
 
