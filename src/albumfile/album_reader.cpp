@@ -8,8 +8,6 @@
 #include <set>
 #include <zlib.h>
 
-namespace fs = std::filesystem;
-
 namespace pxw::zip {
 
 using base::errorText;
@@ -176,7 +174,7 @@ AlbumReader::AlbumReader(AlbumLimits limits)
     : limits_(limits) {
 }
 
-Status AlbumReader::open(const fs::path& albumFile, const std::string& shownName) {
+Status AlbumReader::open(const base::Path& albumFile, const std::string& shownName) {
     entries_.clear();
     path_ = albumFile;
     const std::string label
@@ -339,7 +337,7 @@ Status AlbumReader::readEntry(std::size_t position, std::string& bytes) const {
     });
 }
 
-Status AlbumReader::writeIcon(const fs::path& file, bool replace) const {
+Status AlbumReader::writeIcon(const base::Path& file, bool replace) const {
     std::string bytes;
     if (Status read = readIcon(bytes); !read)
         return read;
@@ -371,7 +369,7 @@ bool nameTaken(const Folder& folder, const std::string& name) {
 
 } // namespace
 
-ExtractReport AlbumReader::extractAll(const fs::path& folder, const ClashQuestion& ask) {
+ExtractReport AlbumReader::extractAll(const base::Path& folder, const ClashQuestion& ask) {
     ExtractReport report;
     auto fail = [&](Status why) {
         report.status = std::move(why);
@@ -439,7 +437,7 @@ ExtractReport AlbumReader::extractAll(const fs::path& folder, const ClashQuestio
             if (!report.status)
                 break;
             const std::string& name = entries_[placement.entry].name;
-            const fs::path shown = folder / nameAsPath(name);
+            const base::Path shown = folder / nameAsPath(name);
             int fd = scratch.folder().createFile(name, 0644);
             if (fd < 0) {
                 report.status = Status::failure(

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "albumfile/album_format.h"
+#include "base/path.h"
 #include "base/unique_fd.h"
 #include "platform/status.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -71,9 +71,9 @@ public:
 
     /// Opens `albumFile` and checks it whole; an album with any damaged or hostile entry is
     /// refused as a whole. Messages name the file as `shownName` (default: the path).
-    Status open(const std::filesystem::path& albumFile, const std::string& shownName = {});
+    Status open(const base::Path& albumFile, const std::string& shownName = {});
 
-    const std::filesystem::path& path() const { return path_; }
+    const base::Path& path() const { return path_; }
     const std::vector<AlbumEntry>& entries() const { return entries_; }
     IconPlace iconPlace() const { return icon_; }
 
@@ -83,14 +83,14 @@ public:
 
     /// Writes the icon bytes to `file` (through a temporary name beside it). A file already
     /// there is kept, and named in the failure, unless `replace`.
-    Status writeIcon(const std::filesystem::path& file, bool replace) const;
+    Status writeIcon(const base::Path& file, bool replace) const;
 
     /// Writes every entry into `folder`, created when missing (its parent must exist). Each
     /// name a file (or anything else) in the folder has already is put to `ask` first, before
     /// anything is written. The entries are then written into a temporary folder inside it and
     /// moved into place only when all of them were read whole, so a damaged album writes
     /// nothing. Only plain files are ever replaced, and only when `ask` says so.
-    ExtractReport extractAll(const std::filesystem::path& folder, const ClashQuestion& ask);
+    ExtractReport extractAll(const base::Path& folder, const ClashQuestion& ask);
 
 private:
     Status streamEntry(
@@ -98,7 +98,7 @@ private:
     Status readDirectory(const ArchiveEnd& end, std::uint64_t fileSize);
 
     AlbumLimits limits_;
-    std::filesystem::path path_;
+    base::Path path_;
     base::UniqueFd fd_;
     IconPlace icon_;
     std::vector<AlbumEntry> entries_;

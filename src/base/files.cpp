@@ -9,8 +9,6 @@
 #include <utility>
 #include <vector>
 
-namespace fs = std::filesystem;
-
 namespace pxw::base {
 
 bool readFully(int fd, void* buffer, std::size_t length, std::uint64_t offset) {
@@ -117,9 +115,9 @@ TemporaryFile::~TemporaryFile() {
         sys::removeFile(path_);
 }
 
-bool TemporaryFile::create(const fs::path& folder, std::string_view tag, unsigned permissions) {
+bool TemporaryFile::create(const Path& folder, std::string_view tag, unsigned permissions) {
     return createUnderTemporaryName(tag, [&](const std::string& name) {
-        fs::path candidate = folder / name;
+        Path candidate = folder / sys::nameAsPath(name);
         fd_ = UniqueFd(sys::createNew(candidate, permissions));
         if (fd_)
             path_ = std::move(candidate);
@@ -127,16 +125,16 @@ bool TemporaryFile::create(const fs::path& folder, std::string_view tag, unsigne
     }).has_value();
 }
 
-bool TemporaryFile::renameTo(const fs::path& target, bool replace) {
+bool TemporaryFile::renameTo(const Path& target, bool replace) {
     if (!close() || !sys::moveFile(path_, target, replace))
         return false;
     path_.clear();
     return true;
 }
 
-fs::path TemporaryFile::keep() {
+Path TemporaryFile::keep() {
     fd_.reset();
-    return std::exchange(path_, fs::path());
+    return std::exchange(path_, Path());
 }
 
 } // namespace pxw::base

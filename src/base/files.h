@@ -3,11 +3,11 @@
 // Whole reads, writes and copies, and files written under a temporary name and then renamed, so
 // that a name never shows a half-written file.
 
+#include "base/path.h"
 #include "base/unique_fd.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -50,21 +50,21 @@ public:
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
     /// Creates the file in `folder` with `permissions` (the umask applies); false with errno set.
-    bool create(const std::filesystem::path& folder, std::string_view tag, unsigned permissions);
+    bool create(const Path& folder, std::string_view tag, unsigned permissions);
 
     int fd() const { return fd_.get(); }
-    const std::filesystem::path& path() const { return path_; }
+    const Path& path() const { return path_; }
     /// Closes the file; false with errno set (a late write error shows here).
     bool close() { return fd_.close(); }
     /// Closes the file if open and gives it the name `target`, replacing a file of that name
     /// unless `replace` is false (then it fails with EEXIST); false with errno set.
-    bool renameTo(const std::filesystem::path& target, bool replace = true);
+    bool renameTo(const Path& target, bool replace = true);
     /// Closes the file and leaves it under its temporary name, which it gives back.
-    std::filesystem::path keep();
+    Path keep();
 
 private:
     UniqueFd fd_;
-    std::filesystem::path path_;
+    Path path_;
 };
 
 } // namespace pxw::base

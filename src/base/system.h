@@ -4,11 +4,11 @@
 // for both: system_posix.cpp and system_win32.cpp are the two sides, and only one is built.
 // Failures set errno on both sides (Windows error codes are mapped to their nearest value).
 
+#include "base/path.h"
 #include "base/unique_fd.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -25,30 +25,30 @@ std::int64_t copyRange(
     int from, std::uint64_t& fromOffset, int to, std::uint64_t& toOffset, std::size_t length);
 
 /// Opens an existing file for reading (binary, not inherited by children); -1 with errno set.
-int openForReading(const std::filesystem::path& file);
+int openForReading(const Path& file);
 /// Creates `file` for reading and writing, failing with EEXIST when the name is taken (a link
 /// included, which is never followed). `permissions` are POSIX ones; Windows ignores them.
-int createNew(const std::filesystem::path& file, unsigned permissions);
+int createNew(const Path& file, unsigned permissions);
 
 /// A plain file's size, or nullopt: with errno 0 when `fd` is open on something else, or
 /// with the failure's errno.
 std::optional<std::uint64_t> plainFileSize(int fd);
 
-bool removeFile(const std::filesystem::path& file);
+bool removeFile(const Path& file);
 /// Renames `from` to `to`, replacing a file of that name; without `replace`, a file that holds
 /// the name stays and the call fails with EEXIST.
-bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to, bool replace);
+bool moveFile(const Path& from, const Path& to, bool replace);
 /// Creates a folder (0777 less the umask); EEXIST when the name is taken.
-bool createFolder(const std::filesystem::path& folder);
-bool removeFolder(const std::filesystem::path& folder);
+bool createFolder(const Path& folder);
+bool removeFolder(const Path& folder);
 
 /// A file name from an archive or a message (UTF-8) as a path, and a path as UTF-8 text. On
 /// Linux names are bytes and pass as they are.
-std::filesystem::path nameAsPath(const std::string& name);
-std::string pathText(const std::filesystem::path& path);
+Path nameAsPath(const std::string& name);
+std::string pathText(const Path& path);
 
 /// The running program's own file: /proc/self/exe on Linux, the module's path on Windows.
-std::filesystem::path ownProgramFile();
+Path ownProgramFile();
 
 /// The text of errno value `code`; safe from any thread.
 std::string errnoText(int code);
@@ -63,10 +63,10 @@ enum class NameKind { missing, plainFile, other };
 class Folder {
 public:
     /// Opens `path`; check with `isOpen()`, errno set when it failed.
-    static Folder open(const std::filesystem::path& path);
+    static Folder open(const Path& path);
 
     bool isOpen() const;
-    const std::filesystem::path& path() const { return path_; }
+    const Path& path() const { return path_; }
     /// The descriptor on Linux (for the calls of files.h), -1 on Windows.
     int fd() const { return fd_.get(); }
 
@@ -86,7 +86,7 @@ public:
         const std::string& name, const Folder& to, const std::string& target, bool replace) const;
 
 private:
-    std::filesystem::path path_;
+    Path path_;
     UniqueFd fd_;
     bool open_ = false;
 };

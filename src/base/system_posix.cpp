@@ -34,11 +34,11 @@ std::int64_t copyRange(
     return copied;
 }
 
-int openForReading(const fs::path& file) {
+int openForReading(const Path& file) {
     return ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
 }
 
-int createNew(const fs::path& file, unsigned permissions) {
+int createNew(const Path& file, unsigned permissions) {
     return ::open(file.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
         static_cast<mode_t>(permissions));
 }
@@ -54,31 +54,31 @@ std::optional<std::uint64_t> plainFileSize(int fd) {
     return static_cast<std::uint64_t>(info.st_size);
 }
 
-bool removeFile(const fs::path& file) {
+bool removeFile(const Path& file) {
     return ::unlink(file.c_str()) == 0;
 }
 
-bool moveFile(const fs::path& from, const fs::path& to, bool replace) {
+bool moveFile(const Path& from, const Path& to, bool replace) {
     return moveIntoPlace(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), replace);
 }
 
-bool createFolder(const fs::path& folder) {
+bool createFolder(const Path& folder) {
     return ::mkdir(folder.c_str(), 0777) == 0;
 }
 
-bool removeFolder(const fs::path& folder) {
+bool removeFolder(const Path& folder) {
     return ::rmdir(folder.c_str()) == 0;
 }
 
-fs::path nameAsPath(const std::string& name) {
+Path nameAsPath(const std::string& name) {
     return name;
 }
 
-std::string pathText(const fs::path& path) {
+std::string pathText(const Path& path) {
     return path.native();
 }
 
-fs::path ownProgramFile() {
+Path ownProgramFile() {
     return "/proc/self/exe";
 }
 
@@ -100,7 +100,7 @@ std::string errnoText(int code) {
     return strerrorResult(::strerror_r(code, buffer, sizeof buffer), buffer);
 }
 
-Folder Folder::open(const fs::path& path) {
+Folder Folder::open(const Path& path) {
     Folder folder;
     folder.path_ = path;
     folder.fd_ = UniqueFd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

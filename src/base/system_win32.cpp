@@ -10,7 +10,66 @@
 #include <sys/stat.h>
 #include <windows.h>
 
-namespace fs = std::filesystem;
+namespace pxw::base {
+
+namespace {
+
+bool isSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+// The length of a drive ("C:") at the start, 0 when there is none. Like the library's path, a
+// share (\\server) is no root name but a root folder and a name.
+std::size_t rootNameLength(const std::wstring& text) {
+    return text.size() >= 2 && text[1] == L':' ? 2 : 0;
+}
+
+} // namespace
+
+Path Path::filename() const {
+    const std::size_t root = rootNameLength(text_);
+    std::size_t start = text_.size();
+    while (start > root && !isSeparator(text_[start - 1]))
+        --start;
+    return text_.substr(start);
+}
+
+Path Path::parent_path() const {
+    const std::size_t root = rootNameLength(text_);
+    std::size_t relative = root;
+    while (relative < text_.size() && isSeparator(text_[relative]))
+        ++relative;
+    if (relative == text_.size())
+        return *this; // a root alone, or nothing
+    std::size_t end = text_.size();
+    if (!isSeparator(text_[end - 1])) {
+        while (end > relative && !isSeparator(text_[end - 1]))
+            --end;
+        if (end == relative) // the root is the parent of the first name
+            return text_.substr(0, relative > root ? root + 1 : root);
+    }
+    while (end > relative && isSeparator(text_[end - 1]))
+        --end;
+    return text_.substr(0, end);
+}
+
+Path& Path::operator/=(const Path& name) {
+    const std::size_t nameRoot = rootNameLength(name.text_);
+    const bool nameHasRootFolder
+        = nameRoot < name.text_.size() && isSeparator(name.text_[nameRoot]);
+    const std::size_t root = rootNameLength(text_);
+    if ((nameRoot > 0 && nameHasRootFolder)
+        || (nameRoot > 0 && name.text_.compare(0, nameRoot, text_, 0, root) != 0) || text_.empty())
+        return *this = name;
+    if (nameHasRootFolder)
+        text_.resize(root);
+    else if (!filename().empty())
+        text_ += L'\\';
+    text_.append(name.text_, nameRoot);
+    return *this;
+}
+
+} // namespace pxw::base
 
 namespace pxw::base::sys {
 
@@ -97,11 +156,11 @@ std::int64_t copyRange(int, std::uint64_t&, int, std::uint64_t&, std::size_t) {
     return -1;
 }
 
-int openForReading(const fs::path& file) {
+int openForReading(const Path& file) {
     return ::_wopen(file.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
 }
 
-int createNew(const fs::path& file, unsigned) {
+int createNew(const Path& file, unsigned) {
     // CREATE_NEW fails on any name that exists, a link included, so nothing is followed.
     HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -125,24 +184,24 @@ std::optional<std::uint64_t> plainFileSize(int fd) {
     return (std::uint64_t { info.nFileSizeHigh } << 32) | info.nFileSizeLow;
 }
 
-bool removeFile(const fs::path& file) {
+bool removeFile(const Path& file) {
     return ::DeleteFileW(file.c_str()) || failWithLastError();
 }
 
-bool moveFile(const fs::path& from, const fs::path& to, bool replace) {
+bool moveFile(const Path& from, const Path& to, bool replace) {
     return ::MoveFileExW(from.c_str(), to.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0)
         || failWithLastError();
 }
 
-bool createFolder(const fs::path& folder) {
+bool createFolder(const Path& folder) {
     return ::CreateDirectoryW(folder.c_str(), nullptr) || failWithLastError();
 }
 
-bool removeFolder(const fs::path& folder) {
+bool removeFolder(const Path& folder) {
     return ::RemoveDirectoryW(folder.c_str()) || failWithLastError();
 }
 
-fs::path nameAsPath(const std::string& name) {
+Path nameAsPath(const std::string& name) {
     if (name.empty())
         return {};
     const int length = ::MultiByteToWideChar(
@@ -156,7 +215,7 @@ fs::path nameAsPath(const std::string& name) {
     return wide;
 }
 
-std::string pathText(const fs::path& path) {
+std::string pathText(const Path& path) {
     const std::wstring& wide = path.native();
     if (wide.empty())
         return {};
@@ -168,7 +227,7 @@ std::string pathText(const fs::path& path) {
     return text;
 }
 
-fs::path ownProgramFile() {
+Path ownProgramFile() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length
@@ -188,7 +247,7 @@ std::string errnoText(int code) {
     return buffer;
 }
 
-Folder Folder::open(const fs::path& path) {
+Folder Folder::open(const Path& path) {
     Folder folder;
     folder.path_ = path;
     const DWORD attributes = ::GetFileAttributesW(path.c_str());

@@ -35,7 +35,7 @@ std::string inQuotes(std::string_view text) {
     return result;
 }
 
-std::string quotedPath(const std::filesystem::path& path) {
+std::string quotedPath(const Path& path) {
     return inQuotes(sys::pathText(path));
 }
 

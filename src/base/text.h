@@ -2,8 +2,9 @@
 
 // Text for messages and names.
 
+#include "base/path.h"
+
 #include <cstddef>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -15,7 +16,7 @@ std::string errorText(int code);
 
 /// `text` in double quotes, for messages and command lines.
 std::string inQuotes(std::string_view text);
-std::string quotedPath(const std::filesystem::path& path);
+std::string quotedPath(const Path& path);
 
 /// ASCII letter case is ignored; other bytes compare as they are. For names the user sees,
 /// platform/names.h folds the case of every script.

@@ -6,6 +6,7 @@
 #include "ico_decoder.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
@@ -16,6 +17,11 @@ namespace fs = std::filesystem;
 
 namespace pxw::zip {
 namespace {
+
+// The reader's own path type, which the Windows program keeps apart from std::filesystem.
+base::Path wide(const fs::path& path) {
+    return path.native();
+}
 
 std::string readFile(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -102,7 +108,7 @@ TEST(WindowsNames, AreRefusedAndTheirAlbumWithThem) {
         EXPECT_TRUE(refusedEntryName(name)) << name;
         TempFolder dir;
         writeFile(dir / "album.exe", album({ { name, "x" } }, oneDotIcon(1, 2, 3)));
-        Status opened = AlbumReader().open(dir / "album.exe");
+        Status opened = AlbumReader().open(wide(dir / "album.exe"));
         EXPECT_FALSE(opened) << name;
         EXPECT_NE(opened.message().find(name), std::string::npos) << opened.message();
     }
@@ -115,14 +121,14 @@ TEST(AlbumOnWindows, ReadsItsEntriesAndItsIconThroughWidePaths) {
     const std::string icon = oneDotIcon(200, 100, 50);
     writeFile(dir / accented, album({ { accentedUtf8, "first" }, { "b.jpg", "second" } }, icon));
     AlbumReader reader;
-    ASSERT_TRUE(reader.open(dir / accented)) << "opened";
+    ASSERT_TRUE(reader.open(wide(dir / accented))) << "opened";
     ASSERT_EQ(reader.entries().size(), 2u);
     EXPECT_EQ(reader.entries()[0].name, accentedUtf8);
     std::string bytes;
     ASSERT_TRUE(reader.readEntry(1, bytes));
     EXPECT_EQ(bytes, "second");
 
-    ASSERT_TRUE(reader.writeIcon(dir / "icon.ico", false));
+    ASSERT_TRUE(reader.writeIcon(wide(dir / "icon.ico"), false));
     EXPECT_EQ(readFile(dir / "icon.ico"), icon);
     std::string error;
     std::vector<IconImage> images = decodeIco(icon, &error);
@@ -130,7 +136,7 @@ TEST(AlbumOnWindows, ReadsItsEntriesAndItsIconThroughWidePaths) {
     const std::vector<unsigned char> expected { 200, 100, 50, 255 };
     EXPECT_EQ(images[0].pixels.pixels, expected);
 
-    const Status missing = AlbumReader().open(dir / "none.exe");
+    const Status missing = AlbumReader().open(wide(dir / "none.exe"));
     EXPECT_NE(missing.message().find("none.exe\": No such file"), std::string::npos)
         << missing.message();
 }
@@ -154,8 +160,8 @@ TEST(AlbumOnWindows, ExtractsAndSettlesEachClash) {
         fs::create_directory(dir / "out");
         writeFile(dir / "out" / accented, "mine");
         AlbumReader reader;
-        ASSERT_TRUE(reader.open(dir / "album.exe"));
-        ExtractReport report = reader.extractAll(dir / "out", [&](const std::string& name) {
+        ASSERT_TRUE(reader.open(wide(dir / "album.exe")));
+        ExtractReport report = reader.extractAll(wide(dir / "out"), [&](const std::string& name) {
             EXPECT_EQ(name, accentedUtf8);
             return clash.answer;
         });
@@ -175,11 +181,27 @@ TEST(AlbumOnWindows, ADamagedEntryWritesNothing) {
     bytes[bytes.find("second")] = 'S';
     writeFile(dir / "album.exe", bytes);
     AlbumReader reader;
-    ASSERT_TRUE(reader.open(dir / "album.exe"));
-    ExtractReport report
-        = reader.extractAll(dir / "out", [](const std::string&) { return ClashAnswer::cancel; });
+    ASSERT_TRUE(reader.open(wide(dir / "album.exe")));
+    ExtractReport report = reader.extractAll(
+        wide(dir / "out"), [](const std::string&) { return ClashAnswer::cancel; });
     EXPECT_NE(report.status.message().find("CRC"), std::string::npos) << report.status.message();
     EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
+// The program's own path joins, splits and names as the library's path does on Windows.
+TEST(AlbumOnWindows, PathStepsMatchTheLibrarysPath) {
+    const wchar_t* const paths[] = { L"", L"a", L"a\\b", L"a/b/", L"a\\\\b", L"C:", L"C:a", L"C:\\",
+        L"C:\\a", L"C:\\a\\b.jpg", L"\\a", L"\\\\srv\\share\\x", L"\\\\srv", L"/", L"C:a\\",
+        L"a\\\\", L"C:/", L"\\\\" };
+    for (const wchar_t* left : paths) {
+        const fs::path library(left);
+        const base::Path own(left);
+        EXPECT_EQ(own.filename().native(), library.filename().native()) << fs::path(left);
+        EXPECT_EQ(own.parent_path().native(), library.parent_path().native()) << fs::path(left);
+        for (const wchar_t* right : paths)
+            EXPECT_EQ((own / right).native(), (library / right).native())
+                << fs::path(left) << " / " << fs::path(right);
+    }
 }
 
 } // namespace

@@ -6,8 +6,6 @@
 
 #include <algorithm>
 
-namespace fs = std::filesystem;
-
 namespace pxw::zip {
 
 namespace {
@@ -66,8 +64,18 @@ AlbumCommand parseAlbumCommand(const std::vector<std::string>& arguments) {
     return usageError("unknown option " + base::inQuotes(rest[0]));
 }
 
-int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std::ostream& out,
-    std::ostream& err, const std::string& noDisplay) {
+TextOutput& TextOutput::operator<<(std::string_view text) {
+    good_ = good_ && write(text);
+    return *this;
+}
+
+bool TextOutput::flush() {
+    good_ = good_ && sendWaiting();
+    return good_;
+}
+
+int runAlbumCommand(const AlbumCommand& command, const base::Path& albumFile, TextOutput& out,
+    TextOutput& err, const std::string& noDisplay) {
     using Kind = AlbumCommand::Kind;
     if (command.kind == Kind::help) {
         out << usageText;
@@ -89,13 +97,12 @@ int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std:
     case Kind::list:
         for (const AlbumEntry& entry : album.entries())
             out << base::printable(entry.name) << '\n';
-        out.flush();
-        if (!out)
+        if (!out.flush())
             done = Status::failure("cannot print the list");
         break;
     case Kind::extract: {
         const ClashAnswer answer = command.overwrite ? ClashAnswer::replace : ClashAnswer::keep;
-        const fs::path folder = base::sys::nameAsPath(command.argument);
+        const base::Path folder = base::sys::nameAsPath(command.argument);
         ExtractReport report
             = album.extractAll(folder, [answer](const std::string&) { return answer; });
         if (!report.status) {
@@ -128,14 +135,22 @@ int runAlbumCommand(const AlbumCommand& command, const fs::path& albumFile, std:
     return albumExitOk;
 }
 
-fs::path ownAlbumFile() {
+base::Path ownAlbumFile() {
     return base::sys::ownProgramFile();
 }
 
-fs::path albumShownPath(const fs::path& albumFile) {
+base::Path albumShownPath(const base::Path& albumFile) {
+#ifdef _WIN32
+    // The Windows build of std::filesystem cannot read links: read_symlink always fails there, so
+    // the name stays as it is. Calling it anyway would only link the library's file operations and
+    // file streams (a tenth of the program) into the stub that every album carries.
+    return albumFile;
+#else
     std::error_code error;
-    fs::path real = albumFile == ownAlbumFile() ? fs::read_symlink(albumFile, error) : albumFile;
+    base::Path real
+        = albumFile == ownAlbumFile() ? std::filesystem::read_symlink(albumFile, error) : albumFile;
     return error ? albumFile : real;
+#endif
 }
 
 std::string saveReportText(const ExtractReport& report, const std::string& folder) {

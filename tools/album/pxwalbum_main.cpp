@@ -29,6 +29,23 @@ void removeOwnCopy() {
     ::rmdir(folder.c_str());
 }
 
+// The command line's text on the standard streams.
+class StreamOutput final : public pxw::zip::TextOutput {
+public:
+    explicit StreamOutput(std::ostream& stream)
+        : stream_(stream) { }
+
+protected:
+    bool write(std::string_view text) override {
+        return static_cast<bool>(
+            stream_.write(text.data(), static_cast<std::streamsize>(text.size())));
+    }
+    bool sendWaiting() override { return static_cast<bool>(stream_.flush()); }
+
+private:
+    std::ostream& stream_;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -44,15 +61,16 @@ int main(int argc, char** argv) {
     }
     const AlbumCommand command
         = parseAlbumCommand(std::vector<std::string>(argv + first, argv + argc));
+    StreamOutput out(std::cout), err(std::cerr);
     if (command.kind != AlbumCommand::Kind::view)
-        return runAlbumCommand(command, self, std::cout, std::cerr);
+        return runAlbumCommand(command, self, out, err);
 
     // FLTK would end the program with its own message when there is no display; this way the
     // album is still checked, and the message says what to do instead.
     const char* displayName = std::getenv("DISPLAY");
     Display* display = displayName && *displayName ? XOpenDisplay(nullptr) : nullptr;
     if (!display)
-        return runAlbumCommand(command, self, std::cout, std::cerr,
+        return runAlbumCommand(command, self, out, err,
             displayName && *displayName
                 ? "cannot open the display \"" + std::string(displayName) + "\""
                 : "no display to show the album on");

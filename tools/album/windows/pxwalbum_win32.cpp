@@ -8,7 +8,8 @@
 #include "album_window_win32.h"
 #include "base/system.h"
 
-#include <streambuf>
+#include <string>
+#include <string_view>
 // clang-format off
 #include <windows.h> // before the other Windows headers, which need its definitions
 #include <shellapi.h>
@@ -17,33 +18,25 @@
 namespace {
 
 // Sends what is written to a Windows handle: UTF-16 to a console, UTF-8 bytes to a file or pipe.
-class HandleBuffer final : public std::streambuf {
+class HandleOutput final : public pxw::zip::TextOutput {
 public:
-    explicit HandleBuffer(DWORD which)
+    explicit HandleOutput(DWORD which)
         : handle_(::GetStdHandle(which)) { }
 
 protected:
-    int overflow(int c) override {
-        if (c != traits_type::eof()) {
-            const char byte = static_cast<char>(c);
-            return xsputn(&byte, 1) == 1 ? c : traits_type::eof();
-        }
-        return 0;
-    }
-
-    std::streamsize xsputn(const char* text, std::streamsize length) override {
+    bool write(std::string_view text) override {
         if (handle_ == nullptr || handle_ == INVALID_HANDLE_VALUE)
-            return length; // nowhere to print to, as when started from Explorer
+            return true; // nowhere to print to, as when started from Explorer
         DWORD mode = 0, done = 0;
+        const int size = static_cast<int>(text.size());
         if (::GetConsoleMode(handle_, &mode)) {
-            const int size = static_cast<int>(length);
-            std::wstring wide(static_cast<std::size_t>(size), L'\0');
-            const int count = ::MultiByteToWideChar(CP_UTF8, 0, text, size, wide.data(), size);
-            return ::WriteConsoleW(handle_, wide.data(), static_cast<DWORD>(count), &done, nullptr)
-                ? length
-                : 0;
+            std::wstring wide(text.size(), L'\0');
+            const int count
+                = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), size);
+            return ::WriteConsoleW(handle_, wide.data(), static_cast<DWORD>(count), &done, nullptr);
         }
-        return ::WriteFile(handle_, text, static_cast<DWORD>(length), &done, nullptr) ? done : 0;
+        return ::WriteFile(handle_, text.data(), static_cast<DWORD>(size), &done, nullptr)
+            && done == static_cast<DWORD>(size);
     }
 
 private:
@@ -76,15 +69,14 @@ int main() {
                 L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
         ::SetStdHandle(STD_ERROR_HANDLE, ::GetStdHandle(STD_OUTPUT_HANDLE));
     }
-    HandleBuffer outBuffer(STD_OUTPUT_HANDLE), errBuffer(STD_ERROR_HANDLE);
-    std::ostream out(&outBuffer), err(&errBuffer);
+    HandleOutput out(STD_OUTPUT_HANDLE), err(STD_ERROR_HANDLE);
 
     if (arguments.size() == 1 && arguments[0] == "--version") {
         out << "pxwalbum " PXW_VERSION "\n";
         return out ? 0 : 1;
     }
     const AlbumCommand command = parseAlbumCommand(arguments);
-    const std::filesystem::path self = ownAlbumFile();
+    const pxw::base::Path self = ownAlbumFile();
     if (command.kind != AlbumCommand::Kind::view)
         return runAlbumCommand(command, self, out, err);
 
