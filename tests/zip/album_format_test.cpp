@@ -36,8 +36,8 @@ TEST(EntryName, PlainNamesPass) {
 
 TEST(EntryName, PathsAndTricksAreRefused) {
     for (const char* name : { "", "..", ".", "../a", "a/../../b", "..\\a", "a\\b", "/etc/passwd",
-             "C:a", "c:\\a", "sub/a", "sub/", "a\tb", "a\x7f", ".hidden", "..jpg",
-             "gpj\u202e.exe", "a\u0085b", "\xff.jpg" })
+             "C:a", "c:\\a", "sub/a", "sub/", "a\tb", "a\x7f", ".hidden", "..jpg", "gpj\u202e.exe",
+             "a\u0085b", "\xff.jpg" })
         EXPECT_TRUE(refusedEntryName(name)) << name;
     EXPECT_TRUE(refusedEntryName(std::string(256, 'a')));
 }
