@@ -100,13 +100,14 @@ bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 namespace {
-std::optional<std::u16string> normalizedNfd(const std::u16string& text) {
-    UErrorCode status = U_ZERO_ERROR;
-    const UNormalizer2* nfd = unorm2_getNFDInstance(&status);
+// Runs an ICU call that writes `text` changed into a buffer, once more with the length it
+// asks for when the first guess was short.
+template <typename Convert>
+std::optional<std::u16string> converted(const std::u16string& text, Convert convert) {
     std::u16string result(text.size() * 2 + 4, u'\0');
     for (int attempt = 0; attempt < 2; ++attempt) {
-        status = U_ZERO_ERROR;
-        const int32_t length = unorm2_normalize(nfd, reinterpret_cast<const UChar*>(text.data()),
+        UErrorCode status = U_ZERO_ERROR;
+        const int32_t length = convert(reinterpret_cast<const UChar*>(text.data()),
             static_cast<int32_t>(text.size()), reinterpret_cast<UChar*>(result.data()),
             static_cast<int32_t>(result.size()), &status);
         if (status == U_BUFFER_OVERFLOW_ERROR) {
@@ -121,23 +122,22 @@ std::optional<std::u16string> normalizedNfd(const std::u16string& text) {
     return std::nullopt;
 }
 
+std::optional<std::u16string> normalizedNfd(const std::u16string& text) {
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2* nfd = unorm2_getNFDInstance(&status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    return converted(text,
+        [nfd](const UChar* from, int32_t fromLength, UChar* to, int32_t room, UErrorCode* error) {
+            return unorm2_normalize(nfd, from, fromLength, to, room, error);
+        });
+}
+
 std::optional<std::u16string> foldedCase(const std::u16string& text) {
-    std::u16string result(text.size() * 2 + 4, u'\0');
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        UErrorCode status = U_ZERO_ERROR;
-        const int32_t length = u_strFoldCase(reinterpret_cast<UChar*>(result.data()),
-            static_cast<int32_t>(result.size()), reinterpret_cast<const UChar*>(text.data()),
-            static_cast<int32_t>(text.size()), U_FOLD_CASE_DEFAULT, &status);
-        if (status == U_BUFFER_OVERFLOW_ERROR) {
-            result.resize(static_cast<std::size_t>(length));
-            continue;
-        }
-        if (U_FAILURE(status))
-            return std::nullopt;
-        result.resize(static_cast<std::size_t>(length));
-        return result;
-    }
-    return std::nullopt;
+    return converted(text,
+        [](const UChar* from, int32_t fromLength, UChar* to, int32_t room, UErrorCode* error) {
+            return u_strFoldCase(to, room, from, fromLength, U_FOLD_CASE_DEFAULT, error);
+        });
 }
 } // namespace
 
