@@ -144,27 +144,52 @@ RECT FormWindow::placeOf(const ui::Control& control) const {
     return { left, top, left + pixelsOf(place.width, dpi_), top + pixelsOf(place.height, dpi_) };
 }
 
-// The child windows' order is the keyboard's: the tab chain first, in the model's tab order,
-// then the controls that take no focus. Frames lie beneath everything, so that the controls
-// inside them are drawn over them.
+// Controls overlap as the model places them (the check boxes of a row): a control made later
+// lies over those made before it, and frames beneath everything, so that the controls inside
+// them are drawn over them. The keyboard's order is the tab chain's, not this one.
 void FormWindow::buildControls() {
-    std::vector<ui::Control*> order = form_.tabChain();
-    for (ui::Control* control : form_.controls()) {
-        if (std::find(order.begin(), order.end(), control) == order.end())
-            order.push_back(control);
-    }
-    const std::vector<ui::Control*>& created = form_.controls();
-    for (ui::Control* control : order) {
-        const auto index = std::find(created.begin(), created.end(), control) - created.begin();
+    const std::vector<ui::Control*>& controls = form_.controls();
+    for (std::size_t index = 0; index < controls.size(); ++index) {
+        ui::Control& control = *controls[index];
         auto view = ControlWindow::create(
-            *control, hwnd_, placeOf(*control), ControlIdBase + static_cast<int>(index), *this);
+            control, hwnd_, placeOf(control), ControlIdBase + static_cast<int>(index), *this);
         if (!view)
             continue;
-        if (control->kind() == ui::ControlKind::Frame)
-            ::SetWindowPos(
-                view->hwnd(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        const HWND place = control.kind() == ui::ControlKind::Frame ? HWND_BOTTOM : HWND_TOP;
+        ::SetWindowPos(view->hwnd(), place, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         controls_.push_back(std::move(view));
     }
+}
+
+// Tab and Shift+Tab go round the tab chain; the arrow keys too from a button or a check box.
+// A text box reached so shows its text selected.
+bool FormWindow::moveFocus(const MSG& message) {
+    if (message.message != WM_KEYDOWN || (::GetKeyState(VK_CONTROL) & 0x8000) != 0)
+        return false;
+    const ControlWindow* focused = ControlWindow::of(::GetFocus());
+    const bool onButton = focused != nullptr
+        && (focused->control().kind() == ui::ControlKind::CommandButton
+            || focused->control().kind() == ui::ControlKind::CheckBox);
+    int step = 0;
+    if (message.wParam == VK_TAB)
+        step = (::GetKeyState(VK_SHIFT) & 0x8000) != 0 ? -1 : 1;
+    else if (onButton && (message.wParam == VK_RIGHT || message.wParam == VK_DOWN))
+        step = 1;
+    else if (onButton && (message.wParam == VK_LEFT || message.wParam == VK_UP))
+        step = -1;
+    const std::vector<ui::Control*> chain = form_.tabChain();
+    if (step == 0 || chain.empty())
+        return false;
+    const auto count = static_cast<std::ptrdiff_t>(chain.size());
+    auto at = std::find_if(chain.begin(), chain.end(),
+        [&](const ui::Control* control) { return focused && &focused->control() == control; });
+    const std::ptrdiff_t from = at == chain.end() ? (step > 0 ? -1 : 0) : at - chain.begin();
+    const ui::Control* next = chain[static_cast<std::size_t>((from + step + count) % count)];
+    HWND target = controlWindow(next->name());
+    if (next->kind() == ui::ControlKind::TextBox)
+        ::SendMessageW(target, EM_SETSEL, 0, -1);
+    ::SetFocus(target);
+    return true;
 }
 
 HFONT FormWindow::fontOf(const ui::Font& font) {
@@ -216,7 +241,7 @@ void FormWindow::setBusy(bool busy) {
 }
 
 bool FormWindow::navigate(MSG& message) {
-    return hwnd_ != nullptr && ::IsDialogMessageW(hwnd_, &message);
+    return hwnd_ != nullptr && (moveFocus(message) || ::IsDialogMessageW(hwnd_, &message));
 }
 
 LRESULT CALLBACK FormWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

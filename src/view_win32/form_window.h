@@ -54,6 +54,7 @@ private:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     HMENU buildMenus();
     void buildControls();
+    bool moveFocus(const MSG& message);
     RECT placeOf(const ui::Control& control) const;
     void fitClientArea(DWORD style, DWORD extendedStyle);
 
