@@ -1,11 +1,11 @@
 #!/bin/bash
-# The main window through the Win32 view under Wine, on an X server of its own: each control
-# lies where the Qt view places it, a screenshot is saved, and closing the window unloads the
-# form.
+# The Win32 view under Wine, on an X server of its own: the main window's controls lie where
+# the Qt view places them, a screenshot is saved, closing the window unloads the form; then the
+# view's GoogleTest program runs there.
 #
-#   view_window_test.sh PLACES_EXE QT_PLACES RUN_UNDER_WINE SCREENSHOT_PNG
+#   view_window_test.sh PLACES_EXE QT_PLACES VIEW_TESTS_EXE RUN_UNDER_WINE SCREENSHOT_PNG
 set -euo pipefail
-places_program=$1 qt_places=$2 wine_run=$3 screenshot=$4
+places_program=$1 qt_places=$2 view_tests=$3 wine_run=$4 screenshot=$5
 if [[ ! -x $qt_places ]]; then
     echo "SKIPPED: $qt_places is missing; build the Linux configuration first"
     exit 77
@@ -22,12 +22,17 @@ export DISPLAY=$display
 for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 export XDOTOOL_QUIET=1
 "$wine_run" --start-shown
+# Wine's own desktop in one X window: with no window manager on the server, each window of its
+# own would wait for one whenever it is hidden. Taken up by the next server.
+for key in 'Explorer /v Desktop /d Default' 'Explorer\Desktops /v Default /d 1024x768'; do
+    # shellcheck disable=SC2086 # the key's words are reg's arguments
+    WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\'$key /f >/dev/null
+done
+"$wine_run" --stop
+
 "$wine_run" --show "$places_program" >"$work/win32.txt" &
 program=$!
-
-window=$(timeout 60 xdotool search --sync --name '^Pixelwain V1\.2$' | head -n1) ||
-    fail "no main window"
-timeout 30 bash -c "until grep -q '^listed' '$work/win32.txt'; do sleep 0.1; done" ||
+timeout 60 bash -c "until grep -q '^listed' '$work/win32.txt'; do sleep 0.1; done" ||
     fail "the program listed no controls"
 "$qt_places" 2>/dev/null | sort >"$work/qt.txt"
 # Windows ends the program's lines with CR LF.
@@ -40,7 +45,16 @@ sleep 1 # the first paint follows the mapping
 import -silent -window root "$screenshot"
 echo "screenshot: $screenshot"
 
-xdotool windowfocus --sync "$window" key alt+F4
+desktop=$(xdotool search --name 'Wine desktop' | head -n1)
+xdotool windowfocus --sync "$desktop" key alt+F4
 timeout 30 tail --pid="$program" -f /dev/null || fail "the window did not close"
 wait "$program" || fail "$(tail -n1 "$work/win32.txt")"
 tail -n1 "$work/win32.txt"
+
+# As run_under_wine.sh checks a GoogleTest program, with the display.
+status=0
+out=$("$wine_run" --show "$view_tests" 2>&1 </dev/null) || status=$?
+printf '%s\n' "$out"
+((status == 0)) || fail "$view_tests exited with status $status"
+grep -qE '^\[  PASSED  \] [1-9][0-9]* tests?\.' <<<"$out" && ! grep -q '^\[  FAILED  \]' <<<"$out" ||
+    fail "$view_tests does not report that all its tests passed"
