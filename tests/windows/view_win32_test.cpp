@@ -5,6 +5,7 @@
 #include "ui/frm_backup_files.h"
 #include "view_win32/win32_toolkit.h"
 
+#include <commctrl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -221,4 +222,102 @@ TEST(Win32View, ModalWindowsHoldTheirOwner) {
     EXPECT_TRUE(aboutShown);
     EXPECT_TRUE(::IsWindowEnabled(shown.window()));
     EXPECT_EQ(shown.toolkit.windowOf(ui::handleOf(about)), nullptr) << "closed";
+}
+
+namespace {
+
+// The window of the thread's that bears `title`, or nullptr.
+HWND shownWindowTitled(const std::string& title) {
+    struct Search {
+        std::string title;
+        HWND found = nullptr;
+    } search { title };
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* search = reinterpret_cast<Search*>(data);
+            if (::IsWindowVisible(window) && textOf(window) == search->title)
+                search->found = window;
+            return search->found == nullptr;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The texts of a window's shown children, each followed by '|'.
+std::string childTexts(HWND window) {
+    std::string texts;
+    ::EnumChildWindows(
+        window,
+        [](HWND child, LPARAM data) -> BOOL {
+            if (::IsWindowVisible(child))
+                *reinterpret_cast<std::string*>(data) += textOf(child) + "|";
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
+} // namespace
+
+TEST(Win32Toolkit, QuestionsOfferTheAcceptButtonAndDefaultToCancel) {
+    Shown shown;
+    const std::string title = "Replace files", accept = "Replace";
+    struct Row {
+        const char* answer;
+        std::function<void(HWND)> answerWith;
+        bool accepted;
+    };
+    const Row rows[] = {
+        { "the accept button", [](HWND box) { ::SendMessageW(box, TDM_CLICK_BUTTON, 100, 0); },
+            true },
+        { "Enter",
+            [](HWND box) {
+                ::PostMessageW(::GetFocus(), WM_KEYDOWN, VK_RETURN, 1);
+                ::PostMessageW(::GetFocus(), WM_KEYUP, VK_RETURN, 1);
+                (void)box;
+            },
+            false },
+    };
+    for (const Row& row : rows) {
+        std::string texts;
+        runDuringModal([&] {
+            HWND box = shownWindowTitled(title);
+            texts = childTexts(box);
+            row.answerWith(box);
+        });
+        EXPECT_EQ(shown.toolkit.confirm("Replace 3 files?", title, accept), row.accepted)
+            << row.answer;
+        EXPECT_NE(texts.find("|" + accept + "|"), std::string::npos) << texts;
+    }
+}
+
+TEST(Win32Toolkit, DetailsWaitBehindAButton) {
+    Shown shown;
+    const std::string title = "Not converted", details = "C:\\a.jpg\r\nC:\\b.jpg";
+    std::string collapsed, expanded;
+    runDuringModal([&] {
+        HWND box = shownWindowTitled(title);
+        collapsed = childTexts(box);
+        HWND button = ::FindWindowExW(box, nullptr, nullptr, L"Show Details...");
+        ::SendMessageW(button, BM_CLICK, 0, 0);
+        expanded = childTexts(box);
+        ::SendMessageW(box, TDM_CLICK_BUTTON, IDOK, 0);
+    });
+    shown.toolkit.detailedMessageBox(
+        "2 images were not converted.", platform::MessageIcon::Exclamation, title, details);
+    EXPECT_EQ(collapsed.find(details), std::string::npos) << "shown before the button was used";
+    EXPECT_NE(expanded.find(details), std::string::npos) << expanded;
+}
+
+TEST(Win32Toolkit, BusyShowsTheBusyCursorOverTheMainWindow) {
+    Shown shown;
+    const HCURSOR busy = ::LoadCursorW(nullptr, IDC_APPSTARTING);
+    for (bool state : { true, false }) {
+        shown.toolkit.setBusy(state);
+        HWND control = shown["FileList"];
+        ::SendMessageW(control, WM_SETCURSOR, reinterpret_cast<WPARAM>(control),
+            MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        EXPECT_EQ(::GetCursor() == busy, state);
+    }
 }
