@@ -17,6 +17,7 @@ declare -A allowed=(
     [src/zip]="base platform albumfile"
     [src/ui]="base platform"
     [src/view]="base platform ui"
+    [src/view_win32]="base platform ui"
     [src/inputs]="base platform ui"
     [src/job]="base platform ui"
     [src/conversion]="base platform ui inputs job"

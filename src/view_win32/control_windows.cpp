@@ -138,7 +138,7 @@ protected:
         if (message != WM_DROPFILES)
             return ControlWindow::handle(message, wParam, lParam);
         // The files stay where they are: only their names are taken, as native paths.
-        auto drop = reinterpret_cast<HDROP>(wParam);
+        auto drop = fromNumber<HDROP>(static_cast<LONG_PTR>(wParam));
         std::vector<std::string> paths;
         const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
         for (UINT i = 0; i < count; ++i) {
@@ -175,7 +175,7 @@ private:
         ::SelectObject(dc, oldFont);
         ::ReleaseDC(hwnd(), dc);
         // A path wider than the list can be scrolled to, as the Qt list does.
-        ::SendMessageW(hwnd(), LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 4), 0);
+        ::SendMessageW(hwnd(), LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest) + 4, 0);
         ::SendMessageW(hwnd(), WM_SETREDRAW, TRUE, 0);
         ::InvalidateRect(hwnd(), nullptr, TRUE);
         shown_ = entries;
@@ -330,10 +330,10 @@ std::shared_ptr<ControlWindow> ControlWindow::create(
         return nullptr;
     const DWORD style
         = WS_CHILD | WS_CLIPSIBLINGS | kind.style | (control.visible() ? WS_VISIBLE : 0);
-    HWND window = ::CreateWindowExW(kind.extendedStyle, kind.className, L"", style, place.left,
-        place.top, place.right - place.left, place.bottom - place.top, parent,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-        reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
+    HWND window
+        = ::CreateWindowExW(kind.extendedStyle, kind.className, L"", style, place.left, place.top,
+            place.right - place.left, place.bottom - place.top, parent, fromNumber<HMENU>(id),
+            fromNumber<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
     if (window == nullptr)
         return nullptr;
     view->attach(window);
@@ -425,7 +425,7 @@ std::string ControlWindow::text() const {
 
 LRESULT CALLBACK ControlWindow::subclassProc(
     HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self) {
-    auto* view = reinterpret_cast<ControlWindow*>(self);
+    auto* view = fromNumber<ControlWindow*>(static_cast<LONG_PTR>(self));
     if (message == WM_NCDESTROY) {
         ::RemoveWindowSubclass(window, &ControlWindow::subclassProc, 1);
         ::RemovePropW(window, ViewProperty);

@@ -11,6 +11,12 @@
 
 namespace pxw::view_win32 {
 
+/// A handle or pointer that a message or a window's data carries as a number, as Windows passes
+/// them.
+template <typename T> T fromNumber(LONG_PTR number) {
+    return reinterpret_cast<T>(number); // NOLINT(performance-no-int-to-ptr)
+}
+
 /// Pixels of a length in twips at `dpi` dots per inch; at 96 dpi, twips / 15 as the Qt view has
 /// it.
 int pixelsOf(int twips, int dpi);

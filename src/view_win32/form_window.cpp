@@ -30,7 +30,7 @@ void registerWindowClass(HINSTANCE instance, WNDPROC procedure) {
     windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = instance;
     windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.hbrBackground = fromNumber<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.hIcon = ::LoadIconW(instance, L"PXW_PROGRAM_ICON");
     windowClass.lpszClassName = WindowClass;
     ::RegisterClassExW(&windowClass);
@@ -245,9 +245,9 @@ bool FormWindow::navigate(MSG& message) {
 }
 
 LRESULT CALLBACK FormWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<FormWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = fromNumber<FormWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (message == WM_NCCREATE) {
-        self = static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self = static_cast<FormWindow*>(fromNumber<CREATESTRUCTW*>(lParam)->lpCreateParams);
         self->hwnd_ = window;
         ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         ::SetPropW(window, FormProperty, self);
@@ -269,7 +269,7 @@ LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (destroying_)
             return 0;
         if (lParam != 0) {
-            if (ControlWindow* view = ControlWindow::of(reinterpret_cast<HWND>(lParam)))
+            if (ControlWindow* view = ControlWindow::of(fromNumber<HWND>(lParam)))
                 view->onCommand(HIWORD(wParam));
             return 0;
         }
@@ -283,9 +283,9 @@ LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN: {
-        auto brush = reinterpret_cast<HBRUSH>(::DefWindowProcW(hwnd_, message, wParam, lParam));
-        if (const ControlWindow* view = ControlWindow::of(reinterpret_cast<HWND>(lParam)))
-            brush = view->colours(reinterpret_cast<HDC>(wParam), brush);
+        auto brush = fromNumber<HBRUSH>(::DefWindowProcW(hwnd_, message, wParam, lParam));
+        if (const ControlWindow* view = ControlWindow::of(fromNumber<HWND>(lParam)))
+            brush = view->colours(fromNumber<HDC>(static_cast<LONG_PTR>(wParam)), brush);
         return reinterpret_cast<LRESULT>(brush);
     }
     case WM_SETCURSOR:

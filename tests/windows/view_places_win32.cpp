@@ -26,8 +26,8 @@ int main() {
             if (const view_win32::ControlWindow* view = view_win32::ControlWindow::of(child)) {
                 RECT place {};
                 ::GetWindowRect(child, &place);
-                ::MapWindowPoints(
-                    nullptr, reinterpret_cast<HWND>(parent), reinterpret_cast<POINT*>(&place), 2);
+                ::MapWindowPoints(nullptr, view_win32::fromNumber<HWND>(parent),
+                    reinterpret_cast<POINT*>(&place), 2);
                 std::printf("%s %ld %ld %ld %ld\n", view->control().name().c_str(), place.left,
                     place.top, place.right - place.left, place.bottom - place.top);
             }

@@ -235,7 +235,7 @@ HWND shownWindowTitled(const std::string& title) {
     ::EnumThreadWindows(
         ::GetCurrentThreadId(),
         [](HWND window, LPARAM data) -> BOOL {
-            auto* search = reinterpret_cast<Search*>(data);
+            auto* search = view_win32::fromNumber<Search*>(data);
             if (::IsWindowVisible(window) && textOf(window) == search->title)
                 search->found = window;
             return search->found == nullptr;
@@ -251,7 +251,7 @@ std::string childTexts(HWND window) {
         window,
         [](HWND child, LPARAM data) -> BOOL {
             if (::IsWindowVisible(child))
-                *reinterpret_cast<std::string*>(data) += textOf(child) + "|";
+                *view_win32::fromNumber<std::string*>(data) += textOf(child) + "|";
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&texts));
