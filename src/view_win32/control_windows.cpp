@@ -70,6 +70,15 @@ public:
         mirror();
     }
 
+    // A read-only text box looks as an editable one does, as in the Qt view: Windows would
+    // draw it on the window's grey.
+    HBRUSH colours(HDC dc, HBRUSH brush) const override {
+        if (!model_.locked() || model_.backColor())
+            return ControlWindow::colours(dc, brush);
+        ::SetBkColor(dc, ::GetSysColor(COLOR_WINDOW));
+        return ControlWindow::colours(dc, ::GetSysColorBrush(COLOR_WINDOW));
+    }
+
 protected:
     void mirrorKind() override {
         const std::wstring shown = base::widened(model_.text());

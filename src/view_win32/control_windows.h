@@ -60,7 +60,7 @@ public:
     /// A notification of the child window to its parent (the code of WM_COMMAND).
     virtual void onCommand(WORD) { }
     /// The colours the control asks for, on top of the system's (`brush`, from WM_CTLCOLOR...).
-    HBRUSH colours(HDC dc, HBRUSH brush) const;
+    virtual HBRUSH colours(HDC dc, HBRUSH brush) const;
 
 protected:
     ControlWindow(ui::Control& control, ControlHost& host);
