@@ -1,7 +1,7 @@
 #!/bin/bash
-# The Win32 view under Wine, on an X server of its own: the main window's controls lie where
-# the Qt view places them, a screenshot is saved, closing the window unloads the form; then the
-# view's GoogleTest program runs there.
+# The Win32 view under Wine, on an X server of its own: the main and About windows lie where
+# the Qt view places them, control by control; a screenshot is saved, closing the main window
+# unloads the form; then the view's GoogleTest program runs there.
 #
 #   view_window_test.sh PLACES_EXE QT_PLACES VIEW_TESTS_EXE RUN_UNDER_WINE SCREENSHOT_PNG
 set -euo pipefail
