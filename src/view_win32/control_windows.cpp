@@ -140,7 +140,10 @@ public:
 protected:
     void mirrorKind() override {
         mirrorEntries();
-        ::SendMessageW(hwnd(), LB_SETCURSEL, static_cast<WPARAM>(model_.ListIndex()), 0);
+        // Only a change of the current entry scrolls to it.
+        const int row = model_.ListIndex();
+        if (::SendMessageW(hwnd(), LB_GETCURSEL, 0, 0) != row)
+            ::SendMessageW(hwnd(), LB_SETCURSEL, static_cast<WPARAM>(row), 0);
     }
 
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam) override {
