@@ -1,7 +1,7 @@
 #include "sources.h"
 
 #include "lumabatch/inside/text_util.h"
-#include "platform/names.h"
+#include "job_system.h"
 
 #include <algorithm>
 
@@ -34,7 +34,7 @@ std::optional<std::vector<SourceFile>> listSources(const fs::path& folder,
         const fs::file_status status = it->status(statusError);
         if (statusError || !fs::exists(status))
             continue;
-        std::string name = it->path().filename().string();
+        std::string name = sys::pathText(it->path().filename());
         if (name.starts_with(WorkFilePrefix) || isExcluded(name, excludedExtensions))
             continue;
         const bool regular = fs::is_regular_file(status);
@@ -44,12 +44,12 @@ std::optional<std::vector<SourceFile>> listSources(const fs::path& folder,
     }
     if (ec) {
         if (error)
-            *error = "cannot read folder " + folder.string() + ": " + ec.message();
+            *error = "cannot read folder " + sys::pathText(folder) + ": " + ec.message();
         return std::nullopt;
     }
     if (sortAZ) {
         std::sort(sources.begin(), sources.end(), [](const SourceFile& a, const SourceFile& b) {
-            return platform::NameOrder::user().less(a.name, b.name);
+            return sys::lessInUserOrder(a.name, b.name);
         });
     } else {
         std::sort(sources.begin(), sources.end(),
