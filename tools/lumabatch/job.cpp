@@ -164,8 +164,8 @@ private:
                 if (!result.converted) {
                     source.state = SourceState::Failed;
                     fail(source, result.reason);
-                } else if (std::optional<fs::path> work = writeWorkFile(
-                               destination_, result.jpeg, options_.removeSources, &error)) {
+                } else if (std::optional<fs::path> work
+                    = writeWorkFile(destination_, result.jpeg, options_.removeSources, &error)) {
                     source.work = *work;
                     source.state = SourceState::Converted;
                 } else {

@@ -53,7 +53,6 @@ void convertFiles(const std::vector<std::filesystem::path>& sources,
     const ConvertSettings& settings, const ConverterSettings& converter,
     const std::function<void(const std::string&)>& note,
     const std::function<void(std::size_t)>& started,
-    const std::function<void(std::size_t, ConvertResult)>& finished,
-    const std::atomic<bool>& stop);
+    const std::function<void(std::size_t, ConvertResult)>& finished, const std::atomic<bool>& stop);
 
 } // namespace pxw::lumabatch::sys

@@ -10,8 +10,6 @@
 #include "lumabatch/wic/reader_reply.h"
 #include "lumabatch/wic/wic_image.h"
 
-#include <windows.h>
-
 #include <condition_variable>
 #include <deque>
 #include <io.h>
@@ -19,6 +17,7 @@
 #include <optional>
 #include <thread>
 #include <utility>
+#include <windows.h>
 
 namespace fs = std::filesystem;
 
@@ -34,19 +33,19 @@ constexpr const char* DamagedReply = "the image reader sent a damaged reply";
 
 std::wstring wide(std::string_view text) {
     std::wstring result(text.size(), L'\0');
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(),
-        static_cast<int>(text.size()), result.data(), static_cast<int>(result.size()));
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+        result.data(), static_cast<int>(result.size()));
     result.resize(static_cast<std::size_t>(std::max(length, 0)));
     return result;
 }
 
 std::string windowsErrorText(DWORD code) {
     wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
-            | FORMAT_MESSAGE_IGNORE_INSERTS,
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::string message = length ? oneLine(pathText(fs::path(std::wstring(text, length))))
-                                  : "error " + std::to_string(code);
+                                 : "error " + std::to_string(code);
     LocalFree(text);
     return message;
 }
@@ -210,8 +209,8 @@ private:
     }
 
     bool start(HANDLE file, HANDLE pipe, PROCESS_INFORMATION& process) {
-        std::wstring commandLine = L"\"" + program_.native() + L"\""
-            + L" " + std::to_wstring(reinterpret_cast<std::uintptr_t>(file)) + L" "
+        std::wstring commandLine = L"\"" + program_.native() + L"\"" + L" "
+            + std::to_wstring(reinterpret_cast<std::uintptr_t>(file)) + L" "
             + std::to_wstring(reinterpret_cast<std::uintptr_t>(pipe)) + L" "
             + std::to_wstring(settings_.width.value_or(0)) + L" "
             + std::to_wstring(settings_.height.value_or(0)) + L" "
@@ -354,14 +353,15 @@ bool finishWorkFile(int fd, bool durable) {
 }
 
 // Windows writes a folder's names with the files.
-void syncFolder(const fs::path&) { }
+void syncFolder(const fs::path&) {
+}
 
 // The folder is opened without sharing its deletion: it cannot be removed or renamed while
 // the run goes on. Windows has no shared lock on a folder that a window could wait for.
 std::shared_ptr<void> holdShared(const fs::path& folder) {
-    HANDLE handle = CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY,
-        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-        nullptr);
+    HANDLE handle
+        = CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return nullptr;
     return std::shared_ptr<void>(handle, CloseHandle);
@@ -382,9 +382,9 @@ int terminalColumns() {
 bool lessInUserOrder(const std::string& a, const std::string& b) {
     const std::wstring wideA = wide(a);
     const std::wstring wideB = wide(b);
-    const int order = CompareStringEx(LOCALE_NAME_USER_DEFAULT, LINGUISTIC_IGNORECASE,
-        wideA.data(), static_cast<int>(wideA.size()), wideB.data(),
-        static_cast<int>(wideB.size()), nullptr, nullptr, 0);
+    const int order = CompareStringEx(LOCALE_NAME_USER_DEFAULT, LINGUISTIC_IGNORECASE, wideA.data(),
+        static_cast<int>(wideA.size()), wideB.data(), static_cast<int>(wideB.size()), nullptr,
+        nullptr, 0);
     if (order == CSTR_LESS_THAN || order == CSTR_GREATER_THAN)
         return order == CSTR_LESS_THAN;
     return a < b;

@@ -8,9 +8,8 @@
 #include "platform/windows_path.h"
 #include "window_link.h"
 
-#include <windows.h>
-
 #include <iostream>
+#include <windows.h>
 
 namespace {
 
@@ -33,8 +32,8 @@ bool consoleShowsBar() {
 int main() {
     using namespace pxw::lumabatch;
     SetConsoleOutputCP(CP_UTF8);
-    std::vector<std::string> args = pxw::platform::splitCommandLine(
-        sys::pathText(std::filesystem::path(GetCommandLineW())));
+    std::vector<std::string> args
+        = pxw::platform::splitCommandLine(sys::pathText(std::filesystem::path(GetCommandLineW())));
     if (!args.empty())
         args.erase(args.begin()); // the program
     if (args == std::vector<std::string> { "--version" })
@@ -49,8 +48,8 @@ int main() {
     if (requestedShowState() != 0)
         settings.windowProgram = progressWindowProgram();
     // Folders are Windows paths as they stand.
-    auto nativeFolder = [](std::string_view value, std::string* error)
-        -> std::optional<std::filesystem::path> {
+    auto nativeFolder
+        = [](std::string_view value, std::string* error) -> std::optional<std::filesystem::path> {
         if (value.empty()) {
             *error = "an empty path";
             return std::nullopt;

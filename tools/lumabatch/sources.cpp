@@ -1,7 +1,7 @@
 #include "sources.h"
 
-#include "lumabatch/inside/text_util.h"
 #include "job_system.h"
+#include "lumabatch/inside/text_util.h"
 
 #include <algorithm>
 

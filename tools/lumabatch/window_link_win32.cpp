@@ -5,12 +5,11 @@
 #include "platform/image_tool.h"
 #include "window_link.h"
 
-#include <windows.h>
-
 #include <commctrl.h>
 #include <cstdlib>
 #include <mutex>
 #include <utility>
+#include <windows.h>
 
 namespace fs = std::filesystem;
 
@@ -90,9 +89,9 @@ struct WindowLink::Window {
         windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         windowClass.lpszClassName = ClassName;
         RegisterClassW(&windowClass);
-        window = CreateWindowExW(0, ClassName, title.c_str(),
-            WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, 420, 150, nullptr,
-            nullptr, instance, nullptr);
+        window
+            = CreateWindowExW(0, ClassName, title.c_str(), WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+                CW_USEDEFAULT, CW_USEDEFAULT, 420, 150, nullptr, nullptr, instance, nullptr);
         if (window) {
             SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
             const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
@@ -136,8 +135,8 @@ std::optional<fs::path> progressWindowProgram() {
     return fs::path(L"lumabatch.exe");
 }
 
-std::unique_ptr<WindowLink> WindowLink::start(const fs::path&, const std::string& title,
-    std::size_t total, std::function<void()> onCancel) {
+std::unique_ptr<WindowLink> WindowLink::start(
+    const fs::path&, const std::string& title, std::size_t total, std::function<void()> onCancel) {
     auto window = std::make_unique<Window>();
     window->onCancel = std::move(onCancel);
     window->title = wide(title);
@@ -153,7 +152,8 @@ std::unique_ptr<WindowLink> WindowLink::start(const fs::path&, const std::string
 }
 
 WindowLink::WindowLink(std::unique_ptr<Window> window)
-    : window_(std::move(window)) { }
+    : window_(std::move(window)) {
+}
 
 WindowLink::~WindowLink() {
     PostMessageW(window_->window, CloseMessage, 0, 0);

@@ -7,11 +7,10 @@
 #include "reader_reply.h"
 #include "wic_image.h"
 
-#include <windows.h>
-
 #include <cstdlib>
 #include <cwchar>
 #include <string>
+#include <windows.h>
 
 namespace {
 
@@ -51,7 +50,8 @@ bool readWhole(HANDLE file, std::string& content) {
     std::size_t done = 0;
     while (done < content.size()) {
         DWORD read = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1 << 20));
+        const DWORD chunk
+            = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1 << 20));
         if (!ReadFile(file, content.data() + done, chunk, &read, nullptr) || read == 0)
             return false;
         done += read;

@@ -2,12 +2,11 @@
 
 #include "lumabatch/jpeg/resample.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <wincodec.h>
+#include <windows.h>
 #include <wrl/client.h>
 
 using Microsoft::WRL::ComPtr;
@@ -31,11 +30,12 @@ std::string hresultText(HRESULT result) {
     return text;
 }
 
-// The EXIF orientation (1 to 8) of a JPEG's APP1 or a TIFF's first directory; 1 when none.
+// The EXIF orientation (1 to 8) of a JPEG's APP1 or a TIFF's first directory; 0 when WIC
+// gives none.
 int orientationOf(IWICBitmapFrameDecode& frame) {
     ComPtr<IWICMetadataQueryReader> query;
     if (FAILED(frame.GetMetadataQueryReader(query.GetAddressOf())))
-        return 1;
+        return 0;
     for (const wchar_t* name : { L"/app1/ifd/{ushort=274}", L"/ifd/{ushort=274}" }) {
         PROPVARIANT value;
         PropVariantInit(&value);
@@ -45,6 +45,53 @@ int orientationOf(IWICBitmapFrameDecode& frame) {
         PropVariantClear(&value);
         if (orientation >= 1 && orientation <= 8)
             return orientation;
+    }
+    return 0;
+}
+
+// The orientation from a JPEG's EXIF block (APP1), read here where WIC has no metadata reader
+// for it (Wine's has none); 1 when none. Every offset is checked against the data.
+int jpegExifOrientation(std::string_view data) {
+    auto byte = [&](std::size_t at) { return static_cast<unsigned char>(data[at]); };
+    if (data.size() < 4 || byte(0) != 0xFF || byte(1) != 0xD8)
+        return 1;
+    std::size_t at = 2;
+    while (at + 4 <= data.size() && byte(at) == 0xFF) {
+        const unsigned marker = byte(at + 1);
+        const std::size_t length = (std::size_t { byte(at + 2) } << 8) | byte(at + 3);
+        if (marker == 0xDA || length < 2 || at + 2 + length > data.size())
+            return 1;
+        const std::string_view segment = data.substr(at + 4, length - 2);
+        at += 2 + length;
+        if (marker != 0xE1 || !segment.starts_with(std::string_view("Exif\0\0", 6)))
+            continue;
+        const std::string_view tiff = segment.substr(6);
+        if (tiff.size() < 8 || (tiff[0] != 'I' && tiff[0] != 'M') || tiff[0] != tiff[1])
+            return 1;
+        const bool big = tiff[0] == 'M';
+        auto read = [&](std::size_t offset, int bytes) -> std::uint32_t {
+            std::uint32_t value = 0;
+            for (int i = 0; i < bytes; ++i) {
+                const auto part
+                    = static_cast<unsigned char>(tiff[offset + (big ? i : bytes - 1 - i)]);
+                value = (value << 8) | part;
+            }
+            return value;
+        };
+        const std::size_t directory = read(4, 4);
+        if (directory + 2 > tiff.size())
+            return 1;
+        const std::size_t entries = read(directory, 2);
+        for (std::size_t i = 0; i < entries; ++i) {
+            const std::size_t entry = directory + 2 + i * 12;
+            if (entry + 12 > tiff.size())
+                return 1;
+            if (read(entry, 2) == 0x0112 && read(entry + 2, 2) == 3) {
+                const std::uint32_t orientation = read(entry + 8, 2);
+                return orientation >= 1 && orientation <= 8 ? static_cast<int>(orientation) : 1;
+            }
+        }
+        return 1;
     }
     return 1;
 }
@@ -93,7 +140,8 @@ bool resize(Image& image, int width, int height) {
 } // namespace
 
 ComScope::ComScope()
-    : started_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) { }
+    : started_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+}
 
 ComScope::~ComScope() {
     if (started_)
@@ -125,9 +173,9 @@ Decoded decodeScaled(
     ComPtr<IWICBitmapDecoder> decoder;
     ComPtr<IWICBitmapFrameDecode> frame;
     if (FAILED(wic->CreateStream(stream.GetAddressOf()))
-        || FAILED(stream->InitializeFromMemory(
-            reinterpret_cast<BYTE*>(const_cast<char*>(encoded.data())),
-            static_cast<DWORD>(encoded.size()))))
+        || FAILED(
+            stream->InitializeFromMemory(reinterpret_cast<BYTE*>(const_cast<char*>(encoded.data())),
+                static_cast<DWORD>(encoded.size()))))
         return failure(Decoded::Kind::Failed, "cannot read the file");
     const HRESULT opened = wic->CreateDecoderFromStream(
         stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.GetAddressOf());
@@ -153,20 +201,31 @@ Decoded decodeScaled(
         image.dpiX = static_cast<int>(std::lround(std::clamp(dpiX, 0.0, 65535.0)));
         image.dpiY = static_cast<int>(std::lround(std::clamp(dpiY, 0.0, 65535.0)));
     }
-    const int orientation = orientationOf(*frame.Get());
+    int orientation = orientationOf(*frame.Get());
+    if (orientation == 0)
+        orientation = jpegExifOrientation(encoded);
+    // Every reader of Windows converts to blue-green-red with alpha; the alpha is flattened
+    // on white here, as the Linux readers do.
     ComPtr<IWICFormatConverter> converter;
+    std::vector<std::uint8_t> bgra(std::size_t { width } * height * 4);
+    const HRESULT copied = FAILED(wic->CreateFormatConverter(converter.GetAddressOf())) ? E_FAIL
+        : FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA,
+              WICBitmapDitherTypeNone, nullptr, 0, WICBitmapPaletteTypeCustom))
+        ? E_FAIL
+        : converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(bgra.size()), bgra.data());
+    if (FAILED(copied))
+        return failure(Decoded::Kind::Failed, "damaged image: " + hresultText(copied));
+    converter.Reset();
     image.width = static_cast<int>(width);
     image.height = static_cast<int>(height);
     image.bgr.resize(std::size_t { width } * height * 3);
-    const HRESULT copied = FAILED(wic->CreateFormatConverter(converter.GetAddressOf()))
-        ? E_FAIL
-        : FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat24bppBGR,
-              WICBitmapDitherTypeNone, nullptr, 0, WICBitmapPaletteTypeCustom))
-        ? E_FAIL
-        : converter->CopyPixels(
-              nullptr, width * 3, static_cast<UINT>(image.bgr.size()), image.bgr.data());
-    if (FAILED(copied))
-        return failure(Decoded::Kind::Failed, "damaged image: " + hresultText(copied));
+    for (std::size_t from = 0, to = 0; from < bgra.size(); from += 4, to += 3) {
+        const unsigned alpha = bgra[from + 3];
+        for (std::size_t channel = 0; channel < 3; ++channel)
+            image.bgr[to + channel] = static_cast<std::uint8_t>(
+                (bgra[from + channel] * alpha + 255 * (255 - alpha) + 127) / 255);
+    }
+    bgra = std::vector<std::uint8_t>();
     if (orientation != 1) {
         Pixels turned = turnUpright(
             Pixels { image.width, image.height, 3, std::move(image.bgr) }, orientation);

@@ -1,0 +1,74 @@
+#!/bin/bash
+# The Windows image tool under Wine on real photos, started with the program's own convert
+# command line (whose d="...\" a C runtime would misread): the JPEG with an EXIF orientation,
+# the PNG and the GIF are converted, named and sized as the Linux tool does them; the truncated
+# JPEG and the Photoshop file are reported and left with the rest done; a reader that sends a
+# damaged reply costs only its files. The Linux comparison is skipped when its build is missing.
+#
+#   lumabatch_tool_test.sh LUMABATCH_EXE HOSTILE_READER_EXE LINUX_BUILD
+set -euo pipefail
+tool=$1 hostile=$2 linux_tool=$3/tools/lumabatch/lumabatch
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" # as run_under_wine.sh
+unset DISPLAY WAYLAND_DISPLAY
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+winpath() { echo "Z:${1//\//\\}"; }
+
+mkdir -p "$work/photos"
+convert -size 800x600 gradient:red-blue "$work/photos/photo.jpg"
+convert -size 400x300 plasma:fractal -alpha set -channel A -evaluate set 50% "$work/photos/pic.png"
+convert -size 200x100 xc:green "$work/photos/anim.gif"
+convert -size 100x80 xc:orange "$work/photos/layers.psd"
+head -c 3000 "$work/photos/photo.jpg" >"$work/photos/broken.jpg"
+# Orientation 6 (a quarter turn) in an EXIF block of its own right after the start marker.
+{ head -c 2 "$work/photos/photo.jpg"
+  printf '\xff\xe1\x00\x22Exif\x00\x00MM\x00\x2a\x00\x00\x00\x08\x00\x01\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00\x00\x00\x00\x00'
+  tail -c +3 "$work/photos/photo.jpg"; } >"$work/photos/turned.jpg"
+
+# The convert command line of the program (job/command_lines.cpp), as cmd passes it on.
+options() { # SOURCE DESTINATION
+    echo "s=\"$1\" d=\"$2\" -w\"300\" -h\"300\" -prop -sm1 -namegen=\"img[counter3;1].jpg\" -ov" \
+        "-dpiver72 -dpihor72 -sortlstAZ -sizeto(-1;-1;\"300\";\"300\") -exclude(db) -remsrc -nodlg -q\"85"
+}
+run_windows() { # TOOL NAME: converts a copy of the photos into $work/NAME-out
+    cp -r "$work/photos" "$work/$2"
+    printf '@"%s" %s\r\n@exit %%ERRORLEVEL%%\r\n' "$(winpath "$1")" \
+        "$(options "$(winpath "$work/$2")" "$(winpath "$work/$2-out")\\")" >"$work/$2.bat"
+    status=0
+    wine cmd /c "$(winpath "$work/$2.bat")" 2>"$work/$2.err" || status=$?
+    tr -d '\r' <"$work/$2.err"
+}
+sizes() { (cd "$1" && identify -format '%f %m %w %h %x %y\n' *); }
+
+run_windows "$tool" win
+((status == 1)) || fail "exit status $status"
+grep -q '^lumabatch: layers.psd: not supported on Windows' "$work/win.err" || fail "no message for the PSD file"
+grep -q '^lumabatch: broken.jpg: damaged image' "$work/win.err" || fail "no message for the truncated file"
+[[ $(ls "$work/win") == $'broken.jpg\nlayers.psd' ]] || fail "sources left: $(ls "$work/win")"
+sizes "$work/win-out"
+[[ $(sizes "$work/win-out" | awk '$2 == "JPEG" && $3 <= 300 && $4 <= 300' | wc -l) == 4 ]] \
+    || fail "not four JPEG files within 300 x 300"
+
+if [[ -x $linux_tool ]]; then
+    mkdir -p "$work/linux"
+    cp "$work/photos"/{photo.jpg,pic.png,anim.gif,broken.jpg,turned.jpg} "$work/linux"
+    # The same words: no value holds a blank, so the quotes only go.
+    read -ra words <<<"$(options "$work/linux" "$work/linux-out/" | tr -d '"')"
+    "$linux_tool" "${words[@]}" 2>/dev/null || true
+    [[ $(sizes "$work/win-out") == "$(sizes "$work/linux-out")" ]] \
+        || fail "the Linux tool made: $(sizes "$work/linux-out")"
+else
+    echo "SKIPPED the comparison: $linux_tool is missing"
+fi
+
+# Beside the tool, the reader that answers with a damaged reply.
+mkdir -p "$work/hostile-tool"
+cp "$tool" "$work/hostile-tool/lumabatch.exe"
+cp "$hostile" "$work/hostile-tool/lumabatch-reader.exe"
+run_windows "$work/hostile-tool/lumabatch.exe" hostile
+((status == 1)) || fail "exit status $status with the hostile reader"
+[[ $(grep -c "the image reader sent a damaged reply" "$work/hostile.err") == 6 ]] \
+    || fail "not six damaged replies"
+[[ -z $(ls -A "$work/hostile-out") ]] || fail "the hostile reader's run wrote $(ls -A "$work/hostile-out")"
+echo "the Windows tool converts, names and refuses as the Linux one"
