@@ -5,11 +5,13 @@
 #include "platform/image_tool.h"
 #include "window_link.h"
 
-#include <commctrl.h>
 #include <cstdlib>
 #include <mutex>
 #include <utility>
-#include <windows.h>
+// clang-format off
+#include <windows.h> // before the other Windows headers, which need its definitions
+#include <commctrl.h>
+// clang-format on
 
 namespace fs = std::filesystem;
 

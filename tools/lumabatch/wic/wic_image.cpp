@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <wincodec.h>
-#include <windows.h>
 #include <wrl/client.h>
+// clang-format off
+#include <windows.h> // before the other Windows headers, which need its definitions
+#include <wincodec.h>
+// clang-format on
 
 using Microsoft::WRL::ComPtr;
 
