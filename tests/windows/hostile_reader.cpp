@@ -15,7 +15,7 @@ int wmain(int argc, wchar_t** argv) {
     if (const char* mode = std::getenv("LUMABATCH_TEST_READER");
         mode && std::string_view(mode) == "hang")
         Sleep(INFINITE);
-    const auto pipe = reinterpret_cast<HANDLE>(
+    const auto pipe = reinterpret_cast<HANDLE>( // NOLINT(performance-no-int-to-ptr)
         static_cast<std::uintptr_t>(std::wcstoull(argv[2], nullptr, 10)));
     pxw::lumabatch::wic::ReplyHeader header;
     header.width = 10;

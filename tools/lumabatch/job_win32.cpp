@@ -30,6 +30,7 @@ constexpr std::uint64_t MiB = std::uint64_t { 1024 } * 1024;
 constexpr std::uint64_t PixelBudget = 100'000'000;
 constexpr std::uint64_t ReaderMemoryLimit = 1536 * MiB;
 constexpr const char* DamagedReply = "the image reader sent a damaged reply";
+constexpr const char* CrashedReply = "the image reader crashed on this file";
 
 std::wstring wide(std::string_view text) {
     std::wstring result(text.size(), L'\0');
@@ -200,6 +201,14 @@ public:
             return std::nullopt;
         if (timedOut)
             return failed("took longer than " + std::to_string(timeLimit_.count()) + " s");
+        // A reader that ended without a word at its memory limit failed for the file's size.
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION used {};
+        if (result && result->reason == CrashedReply
+            && QueryInformationJobObject(
+                job.value, JobObjectExtendedLimitInformation, &used, sizeof used, nullptr)
+            && used.PeakProcessMemoryUsed + 16 * MiB >= ReaderMemoryLimit)
+            return failed(
+                "needed more than " + std::to_string(ReaderMemoryLimit / MiB) + " MB of memory");
         return result;
     }
 
@@ -267,30 +276,36 @@ private:
         return true;
     }
 
+    // Whether a header describes what the tool asked for: pixels within the box and the
+    // budget, as many as the length says, or a message of a known kind and a short length.
+    static bool headerFits(const wic::ReplyHeader& header, const ConvertSettings& settings) {
+        switch (static_cast<wic::ReplyKind>(header.kind)) {
+        case wic::ReplyKind::Pixels: {
+            const std::uint64_t pixels = std::uint64_t { header.width } * header.height;
+            return header.width >= 1 && header.height >= 1
+                && header.width <= static_cast<std::uint32_t>(settings.width.value_or(INT32_MAX))
+                && header.height <= static_cast<std::uint32_t>(settings.height.value_or(INT32_MAX))
+                && header.dpiX <= 65535 && header.dpiY <= 65535 && pixels <= PixelBudget
+                && header.length == pixels * 3;
+        }
+        case wic::ReplyKind::Unsupported:
+        case wic::ReplyKind::Failed:
+            return header.length <= wic::MaxMessageBytes;
+        }
+        return false;
+    }
+
     // The checked reply: nothing in it is taken on trust.
     std::optional<ConvertResult> readReply(HANDLE pipe) {
         wic::ReplyHeader header;
         DWORD first = 0;
         if (!ReadFile(pipe, &header, sizeof header, &first, nullptr) || first == 0)
-            return failed("the image reader crashed on this file");
+            return failed(CrashedReply);
         if (!readExactly(pipe, reinterpret_cast<char*>(&header) + first, sizeof header - first)
-            || header.magic != wic::ReplyMagic)
+            || header.magic != wic::ReplyMagic || !headerFits(header, settings_))
             return failed(DamagedReply);
         const auto kind = static_cast<wic::ReplyKind>(header.kind);
-        std::uint64_t expected = header.length;
-        if (kind == wic::ReplyKind::Pixels) {
-            const std::uint64_t pixels = std::uint64_t { header.width } * header.height;
-            const bool inBox = header.width >= 1 && header.height >= 1
-                && header.width <= static_cast<std::uint32_t>(settings_.width.value_or(INT32_MAX))
-                && header.height <= static_cast<std::uint32_t>(settings_.height.value_or(INT32_MAX))
-                && header.dpiX <= 65535 && header.dpiY <= 65535;
-            if (!inBox || pixels > PixelBudget || header.length != pixels * 3)
-                return failed(DamagedReply);
-        } else if (kind != wic::ReplyKind::Unsupported && kind != wic::ReplyKind::Failed) {
-            return failed(DamagedReply);
-        } else if (expected > wic::MaxMessageBytes) {
-            return failed(DamagedReply);
-        }
+        const std::uint64_t expected = header.length;
         std::string payload(static_cast<std::size_t>(expected), '\0');
         char extra = 0;
         DWORD more = 0;
@@ -400,7 +415,7 @@ void convertFiles(const std::vector<fs::path>& sources, const ConvertSettings& s
     // The workers take the files in order; what they do is reported here, on the caller's
     // thread, in the order it happened.
     struct Event {
-        std::size_t index;
+        std::size_t index = 0;
         std::optional<ConvertResult> result; ///< none: the file was started
     };
     std::mutex mutex;

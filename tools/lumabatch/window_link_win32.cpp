@@ -45,6 +45,7 @@ struct WindowLink::Window {
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 
     static LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        // NOLINTNEXTLINE(performance-no-int-to-ptr): the window keeps its owner as a number
         auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         switch (message) {
         case WM_COMMAND:
@@ -88,6 +89,7 @@ struct WindowLink::Window {
         windowClass.lpfnWndProc = procedure;
         windowClass.hInstance = instance;
         windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        // NOLINTNEXTLINE(performance-no-int-to-ptr): a system colour stands for a brush
         windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         windowClass.lpszClassName = ClassName;
         RegisterClassW(&windowClass);
@@ -103,6 +105,7 @@ struct WindowLink::Window {
                 window, nullptr, instance, nullptr);
             const HWND button = CreateWindowExW(0, L"BUTTON", L"Cancel",
                 WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 302, 66, 90, 26, window,
+                // NOLINTNEXTLINE(performance-no-int-to-ptr): a child control's id
                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(CancelId)), instance, nullptr);
             SendMessageW(text, WM_SETFONT, font, 0);
             SendMessageW(button, WM_SETFONT, font, 0);

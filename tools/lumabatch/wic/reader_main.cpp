@@ -20,6 +20,12 @@ std::uint64_t number(const wchar_t* text) {
     return std::wcstoull(text, nullptr, 10);
 }
 
+// An inherited handle, whose value the tool wrote on the command line.
+HANDLE handleAt(const wchar_t* text) {
+    return reinterpret_cast<HANDLE>( // NOLINT(performance-no-int-to-ptr): handles are numbers
+        static_cast<std::uintptr_t>(number(text)));
+}
+
 bool writeAll(HANDLE pipe, const void* data, std::size_t length) {
     const char* bytes = static_cast<const char*>(data);
     while (length > 0) {
@@ -64,8 +70,8 @@ bool readWhole(HANDLE file, std::string& content) {
 int wmain(int argc, wchar_t** argv) {
     if (argc != 7)
         return 2;
-    const auto file = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(number(argv[1])));
-    const auto pipe = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(number(argv[2])));
+    const HANDLE file = handleAt(argv[1]);
+    const HANDLE pipe = handleAt(argv[2]);
     ConvertSettings settings;
     if (const std::uint64_t width = number(argv[3]))
         settings.width = static_cast<int>(width);

@@ -256,14 +256,21 @@ std::string encodeJpeg(const Image& image, const ConvertSettings& settings, std:
         result = encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache);
     if (SUCCEEDED(result))
         result = encoder->CreateNewFrame(frame.GetAddressOf(), properties.GetAddressOf());
+    // The quality rule of the Linux tool: baseline at `quality`, without chroma subsampling
+    // from 90 on. Windows before 8 has no subsampling option, and keeps its own.
     if (SUCCEEDED(result)) {
         PROPBAG2 option {};
         option.pstrName = const_cast<LPOLESTR>(L"ImageQuality");
-        VARIANT quality;
-        VariantInit(&quality);
-        quality.vt = VT_R4;
-        quality.fltVal = static_cast<float>(settings.quality) / 100.0F;
-        result = properties->Write(1, &option, &quality);
+        VARIANT value;
+        VariantInit(&value);
+        value.vt = VT_R4;
+        value.fltVal = static_cast<float>(settings.quality) / 100.0F;
+        result = properties->Write(1, &option, &value);
+        option.pstrName = const_cast<LPOLESTR>(L"JpegYCrCbSubsampling");
+        value.vt = VT_UI1;
+        value.bVal
+            = settings.quality >= 90 ? WICJpegYCrCbSubsampling444 : WICJpegYCrCbSubsampling420;
+        properties->Write(1, &option, &value);
     }
     if (SUCCEEDED(result))
         result = frame->Initialize(properties.Get());
