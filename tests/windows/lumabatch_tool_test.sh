@@ -20,7 +20,7 @@ convert -size 800x600 gradient:red-blue "$work/photos/photo.jpg"
 convert -size 400x300 plasma:fractal -alpha set -channel A -evaluate set 50% "$work/photos/pic.png"
 convert -size 200x100 xc:green "$work/photos/anim.gif"
 convert -size 100x80 xc:orange "$work/photos/layers.psd"
-head -c 3000 "$work/photos/photo.jpg" >"$work/photos/broken.jpg"
+head -c 3000 "$work/photos/photo.jpg" >"$work/photos/brüchig.jpg"
 # Orientation 6 (a quarter turn) in an EXIF block of its own right after the start marker.
 { head -c 2 "$work/photos/photo.jpg"
   printf '\xff\xe1\x00\x22Exif\x00\x00MM\x00\x2a\x00\x00\x00\x08\x00\x01\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00\x00\x00\x00\x00'
@@ -37,22 +37,23 @@ run_windows() { # TOOL NAME: converts a copy of the photos into $work/NAME-out
         "$(options "$(winpath "$work/$2")" "$(winpath "$work/$2-out")\\")" >"$work/$2.bat"
     status=0
     wine cmd /c "$(winpath "$work/$2.bat")" 2>"$work/$2.err" || status=$?
-    tr -d '\r' <"$work/$2.err"
+    cat "$work/$2.err"
 }
 sizes() { (cd "$1" && identify -format '%f %m %w %h %x %y\n' *); }
 
 run_windows "$tool" win
 ((status == 1)) || fail "exit status $status"
 grep -q '^lumabatch: layers.psd: not supported on Windows' "$work/win.err" || fail "no message for the PSD file"
-grep -q '^lumabatch: broken.jpg: damaged image' "$work/win.err" || fail "no message for the truncated file"
-[[ $(ls "$work/win") == $'broken.jpg\nlayers.psd' ]] || fail "sources left: $(ls "$work/win")"
+grep -q '^lumabatch: brüchig.jpg: damaged image' "$work/win.err" || fail "no message for the truncated file"
+[[ $(ls "$work/win") == $'brüchig.jpg\nlayers.psd' ]] || fail "sources left: $(ls "$work/win")"
+grep -q $'\r' "$work/win.err" && fail "line ends other than Linux's"
 sizes "$work/win-out"
 [[ $(sizes "$work/win-out" | awk '$2 == "JPEG" && $3 <= 300 && $4 <= 300' | wc -l) == 4 ]] \
     || fail "not four JPEG files within 300 x 300"
 
 if [[ -x $linux_tool ]]; then
     mkdir -p "$work/linux"
-    cp "$work/photos"/{photo.jpg,pic.png,anim.gif,broken.jpg,turned.jpg} "$work/linux"
+    cp "$work/photos"/{photo.jpg,pic.png,anim.gif,brüchig.jpg,turned.jpg} "$work/linux"
     # The same words: no value holds a blank, so the quotes only go.
     read -ra words <<<"$(options "$work/linux" "$work/linux-out/" | tr -d '"')"
     "$linux_tool" "${words[@]}" 2>/dev/null || true

@@ -8,6 +8,9 @@
 #include "platform/windows_path.h"
 #include "window_link.h"
 
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
 #include <iostream>
 #include <windows.h>
 
@@ -31,7 +34,10 @@ bool consoleShowsBar() {
 
 int main() {
     using namespace pxw::lumabatch;
+    // Messages in UTF-8 with the same line ends as on Linux: the program reads their reasons.
     SetConsoleOutputCP(CP_UTF8);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
     std::vector<std::string> args
         = pxw::platform::splitCommandLine(sys::pathText(std::filesystem::path(GetCommandLineW())));
     if (!args.empty())
