@@ -17,6 +17,7 @@
 #include <optional>
 #include <thread>
 #include <utility>
+#include <variant>
 #include <windows.h>
 
 namespace fs = std::filesystem;
@@ -191,9 +192,9 @@ public:
                 }
             }
         });
-        std::optional<ConvertResult> result = readReply(readEnd.value);
-        if (result && !result->converted && result->reason == DamagedReply)
-            TerminateJobObject(job.value, 1);
+        std::variant<wic::Image, std::string> reply = readReply(readEnd.value);
+        // With its reply read or refused, the reader has nothing left to do.
+        TerminateJobObject(job.value, 1);
         SetEvent(done.value);
         watchdog.join();
         WaitForSingleObject(process.hProcess, INFINITE);
@@ -201,15 +202,22 @@ public:
             return std::nullopt;
         if (timedOut)
             return failed("took longer than " + std::to_string(timeLimit_.count()) + " s");
-        // A reader that ended without a word at its memory limit failed for the file's size.
-        JOBOBJECT_EXTENDED_LIMIT_INFORMATION used {};
-        if (result && result->reason == CrashedReply
-            && QueryInformationJobObject(
-                job.value, JobObjectExtendedLimitInformation, &used, sizeof used, nullptr)
-            && used.PeakProcessMemoryUsed + 16 * MiB >= ReaderMemoryLimit)
-            return failed(
-                "needed more than " + std::to_string(ReaderMemoryLimit / MiB) + " MB of memory");
-        return result;
+        if (const std::string* reason = std::get_if<std::string>(&reply)) {
+            // A reader that ended without a word at its memory limit failed for the file's size.
+            JOBOBJECT_EXTENDED_LIMIT_INFORMATION used {};
+            if (*reason == CrashedReply
+                && QueryInformationJobObject(
+                    job.value, JobObjectExtendedLimitInformation, &used, sizeof used, nullptr)
+                && used.PeakProcessMemoryUsed + 16 * MiB >= ReaderMemoryLimit)
+                return failed("needed more than " + std::to_string(ReaderMemoryLimit / MiB)
+                    + " MB of memory");
+            return failed(*reason);
+        }
+        std::string error;
+        std::string jpeg = wic::encodeJpeg(std::get<wic::Image>(reply), settings_, &error);
+        if (jpeg.empty())
+            return failed(error);
+        return ConvertResult { true, std::move(jpeg), {}, {} };
     }
 
 private:
@@ -295,35 +303,28 @@ private:
         return false;
     }
 
-    // The checked reply: nothing in it is taken on trust.
-    std::optional<ConvertResult> readReply(HANDLE pipe) {
+    // The checked reply: the pixels, or why there are none. Nothing in it is taken on trust.
+    std::variant<wic::Image, std::string> readReply(HANDLE pipe) const {
         wic::ReplyHeader header;
         DWORD first = 0;
         if (!ReadFile(pipe, &header, sizeof header, &first, nullptr) || first == 0)
-            return failed(CrashedReply);
+            return CrashedReply;
         if (!readExactly(pipe, reinterpret_cast<char*>(&header) + first, sizeof header - first)
             || header.magic != wic::ReplyMagic || !headerFits(header, settings_))
-            return failed(DamagedReply);
-        const auto kind = static_cast<wic::ReplyKind>(header.kind);
-        const std::uint64_t expected = header.length;
-        std::string payload(static_cast<std::size_t>(expected), '\0');
+            return DamagedReply;
+        std::vector<std::uint8_t> payload(header.length);
         char extra = 0;
         DWORD more = 0;
         if (!readExactly(pipe, payload.data(), payload.size())
             || (ReadFile(pipe, &extra, 1, &more, nullptr) && more > 0))
-            return failed(DamagedReply);
-        if (kind != wic::ReplyKind::Pixels)
-            return failed(payload.empty() ? std::string("cannot read the image")
-                                          : oneLine(base::printable(payload)));
-        wic::Image image { static_cast<int>(header.width), static_cast<int>(header.height),
-            std::vector<std::uint8_t>(payload.begin(), payload.end()),
-            static_cast<int>(header.dpiX), static_cast<int>(header.dpiY) };
-        payload = std::string();
-        std::string error;
-        std::string jpeg = wic::encodeJpeg(image, settings_, &error);
-        if (jpeg.empty())
-            return failed(error);
-        return ConvertResult { true, std::move(jpeg), {}, {} };
+            return DamagedReply;
+        if (static_cast<wic::ReplyKind>(header.kind) != wic::ReplyKind::Pixels) {
+            return payload.empty()
+                ? std::string("cannot read the image")
+                : oneLine(base::printable(std::string(payload.begin(), payload.end())));
+        }
+        return wic::Image { static_cast<int>(header.width), static_cast<int>(header.height),
+            std::move(payload), static_cast<int>(header.dpiX), static_cast<int>(header.dpiY) };
     }
 
     fs::path program_;
