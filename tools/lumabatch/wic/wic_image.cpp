@@ -105,38 +105,16 @@ Decoded failure(Decoded::Kind kind, std::string reason) {
     return decoded;
 }
 
-// Brings the pixels to `width` x `height`: shrinking with the Lanczos3 filter the Linux JPEG
-// reader uses, enlarging (on either side) with WIC's Fant scaler.
-bool resize(Image& image, int width, int height) {
+// Brings the pixels to `width` x `height` with the Lanczos3 filter of the Linux JPEG reader:
+// WIC's scalers differ (Wine's does not filter).
+void resize(Image& image, int width, int height) {
     if (width == image.width && height == image.height)
-        return true;
-    if (width <= image.width && height <= image.height) {
-        Pixels in { image.width, image.height, 3, std::move(image.bgr) };
-        Pixels out = shrinkLanczos3(in, in.width, in.height, width, height);
-        image.bgr = std::move(out.data);
-        image.width = width;
-        image.height = height;
-        return true;
-    }
-    ComPtr<IWICImagingFactory> wic = factory();
-    ComPtr<IWICBitmap> bitmap;
-    ComPtr<IWICBitmapScaler> scaler;
-    std::vector<std::uint8_t> scaled(static_cast<std::size_t>(width) * height * 3);
-    if (!wic
-        || FAILED(wic->CreateBitmapFromMemory(static_cast<UINT>(image.width),
-            static_cast<UINT>(image.height), GUID_WICPixelFormat24bppBGR,
-            static_cast<UINT>(image.width * 3), static_cast<UINT>(image.bgr.size()),
-            image.bgr.data(), bitmap.GetAddressOf()))
-        || FAILED(wic->CreateBitmapScaler(scaler.GetAddressOf()))
-        || FAILED(scaler->Initialize(bitmap.Get(), static_cast<UINT>(width),
-            static_cast<UINT>(height), WICBitmapInterpolationModeFant))
-        || FAILED(scaler->CopyPixels(nullptr, static_cast<UINT>(width * 3),
-            static_cast<UINT>(scaled.size()), scaled.data())))
-        return false;
-    image.bgr = std::move(scaled);
+        return;
+    Pixels out = resizeLanczos3(Pixels { image.width, image.height, 3, std::move(image.bgr) },
+        image.width, image.height, width, height);
+    image.bgr = std::move(out.data);
     image.width = width;
     image.height = height;
-    return true;
 }
 
 } // namespace
@@ -238,8 +216,7 @@ Decoded decodeScaled(
             std::swap(image.dpiX, image.dpiY);
     }
     const auto [outWidth, outHeight] = outputSize(image.width, image.height, settings);
-    if (!resize(image, outWidth, outHeight))
-        return failure(Decoded::Kind::Failed, "cannot scale the image");
+    resize(image, outWidth, outHeight);
     return decoded;
 }
 
