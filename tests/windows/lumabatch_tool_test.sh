@@ -1,10 +1,10 @@
 #!/bin/bash
 # The Windows image tool under Wine on real photos, started with the program's own convert
 # command line (whose d="...\" a C runtime would misread): the JPEG with an EXIF orientation,
-# the PNG, the GIF and the BMP are converted, named, sized and pictured as the Linux tool does
-# them; the truncated JPEG and the Photoshop file are reported and left with the rest done; a
-# reader that sends a damaged reply costs only its files. The Linux comparison is skipped when
-# its build is missing.
+# the PNG, the GIF, the TIFF and the BMP are converted, named, sized and pictured as the Linux
+# tool does them; the truncated JPEG and the Photoshop file are reported and left with the rest
+# done; a reader that sends a damaged reply costs only its files. The Linux comparison is
+# skipped when its build is missing.
 #
 #   lumabatch_tool_test.sh LUMABATCH_EXE HOSTILE_READER_EXE LINUX_BUILD
 set -euo pipefail
@@ -21,6 +21,7 @@ convert -size 800x600 gradient:red-blue "$work/photos/photo.jpg"
 convert -size 400x300 plasma:fractal -alpha set -channel A -evaluate set 50% "$work/photos/pic.png"
 convert -size 200x100 xc:green "$work/photos/anim.gif"
 convert -size 100x75 gradient:yellow-navy "$work/photos/small.bmp" # enlarged into the box
+convert -size 640x320 plasma:fractal "$work/photos/scan.tif"
 convert -size 100x80 xc:orange "$work/photos/layers.psd"
 head -c 3000 "$work/photos/photo.jpg" >"$work/photos/brüchig.jpg"
 # Orientation 6 (a quarter turn) in an EXIF block of its own right after the start marker.
@@ -50,12 +51,12 @@ grep -q '^lumabatch: brüchig.jpg: damaged image' "$work/win.err" || fail "no me
 [[ $(ls "$work/win") == $'brüchig.jpg\nlayers.psd' ]] || fail "sources left: $(ls "$work/win")"
 grep -q $'\r' "$work/win.err" && fail "line ends other than Linux's"
 sizes "$work/win-out"
-[[ $(sizes "$work/win-out" | awk '$2 == "JPEG" && $3 <= 300 && $4 <= 300' | wc -l) == 5 ]] \
-    || fail "not five JPEG files within 300 x 300"
+[[ $(sizes "$work/win-out" | awk '$2 == "JPEG" && $3 <= 300 && $4 <= 300' | wc -l) == 6 ]] \
+    || fail "not six JPEG files within 300 x 300"
 
 if [[ -x $linux_tool ]]; then
     mkdir -p "$work/linux"
-    cp "$work/photos"/{photo.jpg,pic.png,anim.gif,small.bmp,brüchig.jpg,turned.jpg} "$work/linux"
+    cp "$work/photos"/{photo.jpg,pic.png,anim.gif,small.bmp,scan.tif,brüchig.jpg,turned.jpg} "$work/linux"
     # The same words: no value holds a blank, so the quotes only go.
     read -ra words <<<"$(options "$work/linux" "$work/linux-out/" | tr -d '"')"
     "$linux_tool" "${words[@]}" 2>/dev/null || true
@@ -78,7 +79,7 @@ cp "$tool" "$work/hostile-tool/lumabatch.exe"
 cp "$hostile" "$work/hostile-tool/lumabatch-reader.exe"
 run_windows "$work/hostile-tool/lumabatch.exe" hostile
 ((status == 1)) || fail "exit status $status with the hostile reader"
-[[ $(grep -c "the image reader sent a damaged reply" "$work/hostile.err") == 7 ]] \
-    || fail "not seven damaged replies"
+[[ $(grep -c "the image reader sent a damaged reply" "$work/hostile.err") == 8 ]] \
+    || fail "not eight damaged replies"
 [[ -z $(ls -A "$work/hostile-out") ]] || fail "the hostile reader's run wrote $(ls -A "$work/hostile-out")"
 echo "the Windows tool converts, names and refuses as the Linux one"
