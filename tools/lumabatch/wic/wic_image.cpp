@@ -185,27 +185,32 @@ Decoded decodeScaled(
     if (orientation == 0)
         orientation = jpegExifOrientation(encoded);
     // Every reader of Windows converts to blue-green-red with alpha; the alpha is flattened
-    // on white here, as the Linux readers do.
+    // on white here, as the Linux readers do, a band of rows at a time.
     ComPtr<IWICFormatConverter> converter;
-    std::vector<std::uint8_t> bgra(std::size_t { width } * height * 4);
-    const HRESULT copied = FAILED(wic->CreateFormatConverter(converter.GetAddressOf())) ? E_FAIL
-        : FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA,
-              WICBitmapDitherTypeNone, nullptr, 0, WICBitmapPaletteTypeCustom))
+    HRESULT copied = FAILED(wic->CreateFormatConverter(converter.GetAddressOf()))
         ? E_FAIL
-        : converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(bgra.size()), bgra.data());
-    if (FAILED(copied))
-        return failure(Decoded::Kind::Failed, "damaged image: " + hresultText(copied));
-    converter.Reset();
+        : converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone,
+            nullptr, 0, WICBitmapPaletteTypeCustom);
     image.width = static_cast<int>(width);
     image.height = static_cast<int>(height);
     image.bgr.resize(std::size_t { width } * height * 3);
-    for (std::size_t from = 0, to = 0; from < bgra.size(); from += 4, to += 3) {
-        const unsigned alpha = bgra[from + 3];
-        for (std::size_t channel = 0; channel < 3; ++channel)
-            image.bgr[to + channel] = static_cast<std::uint8_t>(
-                (bgra[from + channel] * alpha + 255 * (255 - alpha) + 127) / 255);
+    constexpr UINT BandRows = 256;
+    std::vector<std::uint8_t> band(std::size_t { width } * std::min(height, BandRows) * 4);
+    std::uint8_t* to = image.bgr.data();
+    for (UINT top = 0; SUCCEEDED(copied) && top < height; top += BandRows) {
+        const UINT rows = std::min(BandRows, height - top);
+        const WICRect rect { 0, static_cast<INT>(top), static_cast<INT>(width),
+            static_cast<INT>(rows) };
+        copied = converter->CopyPixels(&rect, width * 4, width * rows * 4, band.data());
+        for (std::size_t from = 0; from < std::size_t { width } * rows * 4; from += 4, to += 3) {
+            const unsigned alpha = band[from + 3];
+            for (std::size_t channel = 0; channel < 3; ++channel)
+                to[channel] = static_cast<std::uint8_t>(
+                    (band[from + channel] * alpha + 255 * (255 - alpha) + 127) / 255);
+        }
     }
-    bgra = std::vector<std::uint8_t>();
+    if (FAILED(copied))
+        return failure(Decoded::Kind::Failed, "damaged image: " + hresultText(copied));
     if (orientation != 1) {
         Pixels turned = turnUpright(
             Pixels { image.width, image.height, 3, std::move(image.bgr) }, orientation);
