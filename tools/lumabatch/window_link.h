@@ -48,13 +48,16 @@ private:
 #endif
 };
 
-/// The show state the program asked for (the launch's nShow), 0 when none.
+/// The show state the program asked for (the launch's nShow), 0 when none. On Windows also
+/// the start-up information's, when the variable is not set.
 int requestedShowState();
 
-/// True when a window can be shown here: a display is named, or Qt's platform is chosen.
+/// True when a window can be shown here: a display is named, or Qt's platform is chosen
+/// (always on Windows).
 bool displayAvailable();
 
-/// The progress window program beside the tool's own executable, when it is there.
+/// The progress window program beside the tool's own executable, when it is there; on
+/// Windows the tool itself, which shows the window.
 std::optional<std::filesystem::path> progressWindowProgram();
 
 } // namespace pxw::lumabatch
