@@ -30,6 +30,14 @@ bool consoleShowsBar() {
         && SetConsoleMode(error, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
 }
 
+// Started from a window program, the tool gets a console of its own, which only its progress
+// window should show: hidden when no other program shares it.
+void hideOwnConsole() {
+    DWORD processes[2];
+    if (GetConsoleProcessList(processes, 2) == 1)
+        ShowWindow(GetConsoleWindow(), SW_HIDE);
+}
+
 } // namespace
 
 int main() {
@@ -51,8 +59,10 @@ int main() {
     SetConsoleCtrlHandler(onStopEvent, TRUE);
     JobSettings settings;
     settings.showProgressBar = consoleShowsBar();
-    if (requestedShowState() != 0)
+    if (requestedShowState() != 0) {
         settings.windowProgram = progressWindowProgram();
+        hideOwnConsole();
+    }
     // Folders are Windows paths as they stand.
     auto nativeFolder
         = [](std::string_view value, std::string* error) -> std::optional<std::filesystem::path> {
