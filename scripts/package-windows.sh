@@ -26,7 +26,8 @@ cmake --install "$build" --prefix "$staging" >/dev/null
 # The staged files and folders, by their paths in the staging tree. A name the installer's
 # script could not carry as it is stops the build.
 mapfile -t files < <(cd "$staging" && find . -type f -printf '%P\n' | LC_ALL=C sort)
-mapfile -t folders < <(cd "$staging" && find . -mindepth 1 -type d -printf '%P\n' | LC_ALL=C sort -r)
+mapfile -t folders < <(cd "$staging" && find . -mindepth 1 -type d -printf '%P\n' |
+  LC_ALL=C sort -r)
 for name in "${files[@]}" "${folders[@]}" "$staging"; do
   [[ $name =~ ^[A-Za-z0-9\ ._+/~@%\(\)-]+$ ]] || { echo "unexpected name: $name" >&2; exit 1; }
 done
@@ -34,15 +35,15 @@ done
 windows_path() {
   local path
   case $1 in
-  program) path='$INSTDIR' ;;
+  program) path=\$INSTDIR ;;
   program/*) path="\$INSTDIR/${1#program/}" ;;
-  windows) path='$WINDIR' ;;
+  windows) path=\$WINDIR ;;
   windows/*) path="\$WINDIR/${1#windows/}" ;;
   *) echo "$1: the installer maps only program/ and windows/ (CMakeLists.txt)" >&2; exit 1 ;;
   esac
   printf '"%s"' "${path//\//\\}"
 }
-for folder in "${folders[@]}"; do windows_path "$folder" >/dev/null; done
+for name in "${files[@]}" "${folders[@]}"; do windows_path "$name" >/dev/null; done
 include=$build/windows-installer-files.nsh
 {
   echo '!macro PXW_INSTALL_FILES'

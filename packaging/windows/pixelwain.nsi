@@ -41,7 +41,7 @@ UninstPage instfiles
   Pop $0
   ${If} $0 != 0
     DetailPrint "Only administrators may write in ${FOLDER} (icacls: $0)."
-    MessageBox MB_ICONEXCLAMATION|MB_OK "Only administrators may write in ${FOLDER} (icacls: $0)." /SD IDOK
+    MessageBox MB_ICONEXCLAMATION|MB_OK "Only administrators may write in ${FOLDER}." /SD IDOK
   ${EndIf}
 !macroend
 

@@ -54,10 +54,12 @@ fi
 echo mine >"$c/windows/forpxw/mine.ico"
 mkdir "$c/windows/pxwtemp01/kept"
 echo staged >"$c/windows/pxwtemp01/img001.jpg"
-# What NSIS itself does: the uninstaller, copied out of the folder it empties, waits when
-# given that folder as _?= (whose value cannot be quoted: its short name has no blank).
+# What NSIS itself does: the uninstaller, copied out of the folder it empties and given that
+# folder as _?=, runs there and then exits. NSIS reads _?= only unquoted, and Wine quotes an
+# argument with a blank: so the folder's short name.
 cp "$program_folder/uninstall.exe" "$work/uninstall.exe"
-"$wine_run" --run "$work/uninstall.exe" /S "_?=$(wine_tool winepath -s "C:\\Program Files\\Pixelwain")" ||
+short_folder=$(wine_tool winepath -s 'C:\Program Files\Pixelwain')
+"$wine_run" --run "$work/uninstall.exe" /S "_?=$short_folder" ||
     fail "uninstall.exe /S exited with $?"
 [[ ! -e $c/windows/pxwtemp01/img001.jpg ]] || fail "the uninstaller left the staged copy"
 rm "$c/windows/forpxw/mine.ico" || fail "the uninstaller removed the user's file"
