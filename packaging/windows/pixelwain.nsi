@@ -45,12 +45,26 @@ UninstPage instfiles
   ${EndIf}
 !macroend
 
-Function .onInit
+; Without elevation (UAC turned off, or an account that is no administrator's) nothing could
+; be written: say so at once rather than halfway.
+!macro RequireAdministrator
+  UserInfo::GetAccountType
+  Pop $0
+  ${If} $0 != "admin"
+    MessageBox MB_ICONSTOP|MB_OK "Pixelwain is installed for every user of this computer: \
+start this program as an administrator." /SD IDOK
+    SetErrorLevel 740 ; ERROR_ELEVATION_REQUIRED
+    Quit
+  ${EndIf}
   SetShellVarContext all
+!macroend
+
+Function .onInit
+  !insertmacro RequireAdministrator
 FunctionEnd
 
 Function un.onInit
-  SetShellVarContext all
+  !insertmacro RequireAdministrator
 FunctionEnd
 
 Section "Pixelwain"
