@@ -2,6 +2,7 @@
 // Windows error codes mapped to errno.
 
 #include "base/system.h"
+#include "base/wide_text.h"
 
 #include <cerrno>
 #include <cstring>
@@ -202,29 +203,12 @@ bool removeFolder(const Path& folder) {
 }
 
 Path nameAsPath(const std::string& name) {
-    if (name.empty())
-        return {};
-    const int length = ::MultiByteToWideChar(
-        CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()), nullptr, 0);
     // Bytes that are not UTF-8 make a name no file can have, so that a call on it fails.
-    if (length <= 0)
-        return L"\uFFFD<not UTF-8>";
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()),
-        wide.data(), length);
-    return wide;
+    return widenedStrictly(name).value_or(L"\uFFFD<not UTF-8>");
 }
 
 std::string pathText(const Path& path) {
-    const std::wstring& wide = path.native();
-    if (wide.empty())
-        return {};
-    const int length = ::WideCharToMultiByte(
-        CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(std::max(length, 0)), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(),
-        length, nullptr, nullptr);
-    return text;
+    return narrowed(path.native());
 }
 
 Path ownProgramFile() {

@@ -52,19 +52,27 @@ bool sameIgnoringAsciiCase(std::string_view a, std::string_view b) {
 
 } // namespace
 
-void NameOrder::Close::operator()(UCollator* collator) const {
-    ucol_close(collator);
+struct NameOrder::Collation {
+    UCollator* collator = nullptr;
+};
+
+void NameOrder::Close::operator()(Collation* collation) const {
+    ucol_close(collation->collator);
+    delete collation; // NOLINT(cppcoreguidelines-owning-memory): the unique_ptr's deleter
 }
 
 NameOrder::NameOrder(std::string_view locale) {
     UErrorCode status = U_ZERO_ERROR;
-    collator_.reset(ucol_open(icuLocaleOf(locale).c_str(), &status));
-    if (U_FAILURE(status) || !collator_) {
+    UCollator* collator = ucol_open(icuLocaleOf(locale).c_str(), &status);
+    if (U_FAILURE(status) || !collator) {
+        ucol_close(collator);
         status = U_ZERO_ERROR;
-        collator_.reset(ucol_open("", &status));
+        collator = ucol_open("", &status);
     }
-    if (collator_)
-        ucol_setStrength(collator_.get(), UCOL_SECONDARY);
+    if (!collator)
+        return;
+    ucol_setStrength(collator, UCOL_SECONDARY);
+    collation_.reset(new Collation { collator });
 }
 
 NameOrder::~NameOrder() = default;
@@ -75,9 +83,9 @@ const NameOrder& NameOrder::user() {
 }
 
 int NameOrder::compare(std::string_view a, std::string_view b) const {
-    if (collator_) {
+    if (collation_) {
         UErrorCode status = U_ZERO_ERROR;
-        const UCollationResult result = ucol_strcollUTF8(collator_.get(), a.data(),
+        const UCollationResult result = ucol_strcollUTF8(collation_->collator, a.data(),
             static_cast<int32_t>(a.size()), b.data(), static_cast<int32_t>(b.size()), &status);
         if (U_SUCCESS(status) && result != UCOL_EQUAL)
             return result == UCOL_LESS ? -1 : 1;

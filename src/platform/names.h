@@ -5,8 +5,6 @@
 #include <string>
 #include <string_view>
 
-struct UCollator;
-
 namespace pxw::platform {
 
 /// Orders file names and paths the way the user's desktop lists them: in the order of a
@@ -31,10 +29,11 @@ public:
     bool less(std::string_view a, std::string_view b) const { return compare(a, b) < 0; }
 
 private:
+    struct Collation; // the system's: ICU's collator, or the Windows locale's name
     struct Close {
-        void operator()(UCollator* collator) const;
+        void operator()(Collation* collation) const;
     };
-    std::unique_ptr<UCollator, Close> collator_;
+    std::unique_ptr<Collation, Close> collation_;
 };
 
 /// Whether two names are the same ignoring letter case, with Unicode case folding ("Äpfel" and

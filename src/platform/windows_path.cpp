@@ -175,6 +175,43 @@ std::string DriveMap::toWindows(const fs::path& hostPath) const {
     return result;
 }
 
+std::vector<std::string> splitCommandLine(std::string_view commandLine) {
+    std::vector<std::string> words;
+    std::string current;
+    bool inWord = false;
+    bool quoted = false;
+    for (char c : commandLine) {
+        if (c == '"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (!quoted && (c == ' ' || c == '\t')) {
+            if (inWord)
+                words.push_back(std::move(current));
+            current.clear();
+            inWord = false;
+        } else {
+            current += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words.push_back(std::move(current));
+    return words;
+}
+
+std::string joinQuoted(const std::vector<std::string>& words) {
+    std::string line;
+    for (const std::string& word : words) {
+        if (!line.empty())
+            line += ' ';
+        line += '"';
+        std::copy_if(
+            word.begin(), word.end(), std::back_inserter(line), [](char c) { return c != '"'; });
+        line += '"';
+    }
+    return line;
+}
+
 std::string fileNameOf(std::string_view windowsPath) {
     std::size_t slash = windowsPath.rfind('\\');
     return std::string(

@@ -9,7 +9,7 @@
 #   lumabatch_tool_test.sh LUMABATCH_EXE HOSTILE_READER_EXE LINUX_BUILD
 set -euo pipefail
 tool=$1 hostile=$2 linux_tool=$3/tools/lumabatch/lumabatch
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" # as run_under_wine.sh
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" # as run_under_wine.sh
 unset DISPLAY WAYLAND_DISPLAY
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -6,7 +6,6 @@
 #include "job.h"
 #include "job_system.h"
 #include "lumabatch/inside/sandbox.h"
-#include "platform/names.h"
 #include "platform/windows_path.h"
 #include "sandbox_setup.h"
 
@@ -78,10 +77,6 @@ int terminalColumns() {
     if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
         return size.ws_col;
     return 80;
-}
-
-bool lessInUserOrder(const std::string& a, const std::string& b) {
-    return platform::NameOrder::user().less(a, b);
 }
 
 void convertFiles(const std::vector<fs::path>& sources, const ConvertSettings& settings,

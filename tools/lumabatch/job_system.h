@@ -37,9 +37,6 @@ std::shared_ptr<void> holdShared(const std::filesystem::path& folder);
 bool errorIsTerminal();
 int terminalColumns();
 
-/// The order of -sortAZ: the user's locale, letter case aside, then the bytes.
-bool lessInUserOrder(const std::string& a, const std::string& b);
-
 struct ConverterSettings {
     std::filesystem::path readerFolder; ///< empty: beside the tool's own executable
     unsigned workers = 1;

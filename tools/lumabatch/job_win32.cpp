@@ -5,6 +5,7 @@
 // pipe; the tool checks the reply and encodes the JPEG.
 
 #include "base/text.h"
+#include "base/wide_text.h"
 #include "job_system.h"
 #include "lumabatch/inside/text_util.h"
 #include "lumabatch/wic/reader_reply.h"
@@ -33,20 +34,12 @@ constexpr std::uint64_t ReaderMemoryLimit = 1536 * MiB;
 constexpr const char* DamagedReply = "the image reader sent a damaged reply";
 constexpr const char* CrashedReply = "the image reader crashed on this file";
 
-std::wstring wide(std::string_view text) {
-    std::wstring result(text.size(), L'\0');
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-        result.data(), static_cast<int>(result.size()));
-    result.resize(static_cast<std::size_t>(std::max(length, 0)));
-    return result;
-}
-
 std::string windowsErrorText(DWORD code) {
     wchar_t* text = nullptr;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message = length ? oneLine(pathText(fs::path(std::wstring(text, length))))
+    std::string message = length ? oneLine(base::narrowed(std::wstring_view(text, length)))
                                  : "error " + std::to_string(code);
     LocalFree(text);
     return message;
@@ -352,16 +345,11 @@ fs::path ownFolder() {
 } // namespace
 
 std::string pathText(const fs::path& path) {
-    const std::wstring& text = path.native();
-    std::string result(text.size() * 3, '\0');
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-        result.data(), static_cast<int>(result.size()), nullptr, nullptr);
-    result.resize(static_cast<std::size_t>(std::max(length, 0)));
-    return result;
+    return base::narrowed(path.native());
 }
 
 fs::path pathFromText(std::string_view text) {
-    return fs::path(wide(text));
+    return fs::path(base::widened(text));
 }
 
 bool finishWorkFile(int fd, bool durable) {
@@ -393,17 +381,6 @@ int terminalColumns() {
     if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info))
         return info.srWindow.Right - info.srWindow.Left + 1;
     return 80;
-}
-
-bool lessInUserOrder(const std::string& a, const std::string& b) {
-    const std::wstring wideA = wide(a);
-    const std::wstring wideB = wide(b);
-    const int order = CompareStringEx(LOCALE_NAME_USER_DEFAULT, LINGUISTIC_IGNORECASE, wideA.data(),
-        static_cast<int>(wideA.size()), wideB.data(), static_cast<int>(wideB.size()), nullptr,
-        nullptr, 0);
-    if (order == CSTR_LESS_THAN || order == CSTR_GREATER_THAN)
-        return order == CSTR_LESS_THAN;
-    return a < b;
 }
 
 void convertFiles(const std::vector<fs::path>& sources, const ConvertSettings& settings,

@@ -2,6 +2,7 @@
 // program's own rule, as the launcher builds it: the C runtime's rule would read the `\"` of
 // `d="D:\out\"` as a quote and join the options after it to the folder.
 
+#include "base/wide_text.h"
 #include "job.h"
 #include "job_system.h"
 #include "options.h"

@@ -2,6 +2,7 @@
 
 #include "job_system.h"
 #include "lumabatch/inside/text_util.h"
+#include "platform/names.h"
 
 #include <algorithm>
 
@@ -49,7 +50,7 @@ std::optional<std::vector<SourceFile>> listSources(const fs::path& folder,
     }
     if (sortAZ) {
         std::sort(sources.begin(), sources.end(), [](const SourceFile& a, const SourceFile& b) {
-            return sys::lessInUserOrder(a.name, b.name);
+            return platform::NameOrder::user().less(a.name, b.name);
         });
     } else {
         std::sort(sources.begin(), sources.end(),

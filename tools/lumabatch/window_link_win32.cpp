@@ -1,7 +1,7 @@
 // The progress window on Windows: a small window of the tool's own (a line of text, a progress
 // bar and Cancel) on a thread with its message loop, where Linux starts lumaprogress.
 
-#include "job_system.h"
+#include "base/wide_text.h"
 #include "platform/image_tool.h"
 #include "window_link.h"
 
@@ -23,10 +23,6 @@ constexpr UINT UpdateMessage = WM_APP + 1;
 constexpr UINT CloseMessage = WM_APP + 2;
 constexpr int CancelId = 1;
 constexpr const wchar_t* ClassName = L"LumabatchProgress";
-
-std::wstring wide(const std::string& text) {
-    return sys::pathFromText(text).native();
-}
 
 } // namespace
 
@@ -144,7 +140,7 @@ std::unique_ptr<WindowLink> WindowLink::start(
     const fs::path&, const std::string& title, std::size_t total, std::function<void()> onCancel) {
     auto window = std::make_unique<Window>();
     window->onCancel = std::move(onCancel);
-    window->title = wide(title);
+    window->title = base::widened(title);
     window->total = total;
     Window* shown = window.get();
     window->thread = std::thread([shown] { shown->run(); });
@@ -169,7 +165,7 @@ WindowLink::~WindowLink() {
 void WindowLink::started(const std::string& name) {
     {
         std::lock_guard lock(window_->mutex);
-        window_->current = wide(name);
+        window_->current = base::widened(name);
     }
     PostMessageW(window_->window, UpdateMessage, 0, 0);
 }
