@@ -3,8 +3,8 @@
 # command line (whose d="...\" a C runtime would misread): the JPEG with an EXIF orientation,
 # the PNG, the GIF, the TIFF and the BMP are converted, named, sized and pictured as the Linux
 # tool does them; the truncated JPEG and the Photoshop file are reported and left with the rest
-# done; a reader that sends a damaged reply costs only its files. The Linux comparison is
-# skipped when its build is missing.
+# done; a reader that sends a damaged reply, or none, costs only its files. The Linux
+# comparison is skipped when its build is missing.
 #
 #   lumabatch_tool_test.sh LUMABATCH_EXE HOSTILE_READER_EXE LINUX_BUILD
 set -euo pipefail
@@ -73,13 +73,16 @@ else
     echo "SKIPPED the comparison: $linux_tool is missing"
 fi
 
-# Beside the tool, the reader that answers with a damaged reply.
+# Beside the tool, readers that answer wrongly: each file fails alone, and nothing is written.
 mkdir -p "$work/hostile-tool"
 cp "$tool" "$work/hostile-tool/lumabatch.exe"
 cp "$hostile" "$work/hostile-tool/lumabatch-reader.exe"
-run_windows "$work/hostile-tool/lumabatch.exe" hostile
-((status == 1)) || fail "exit status $status with the hostile reader"
-[[ $(grep -c "the image reader sent a damaged reply" "$work/hostile.err") == 8 ]] \
-    || fail "not eight damaged replies"
-[[ -z $(ls -A "$work/hostile-out") ]] || fail "the hostile reader's run wrote $(ls -A "$work/hostile-out")"
+for row in "short:the image reader sent a damaged reply" "wide:the image reader sent a damaged reply" \
+    "silent:the image reader crashed on this file"; do
+    LUMABATCH_TEST_READER=${row%%:*} run_windows "$work/hostile-tool/lumabatch.exe" "${row%%:*}"
+    ((status == 1)) || fail "exit status $status with the ${row%%:*} reader"
+    [[ $(grep -c "^lumabatch: [^:]*: ${row#*:}\$" "$work/${row%%:*}.err") == 8 ]] \
+        || fail "not eight times \"${row#*:}\""
+    [[ -z $(ls -A "$work/${row%%:*}-out") ]] || fail "the ${row%%:*} reader's run wrote files"
+done
 echo "the Windows tool converts, names and refuses as the Linux one"
