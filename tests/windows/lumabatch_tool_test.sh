@@ -9,7 +9,8 @@
 #   lumabatch_tool_test.sh LUMABATCH_EXE HOSTILE_READER_EXE LINUX_BUILD
 set -euo pipefail
 tool=$1 hostile=$2 linux_tool=$3/tools/lumabatch/lumabatch
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" # as run_under_wine.sh
+# As run_under_wine.sh: the tool's command line goes through cmd, which that script cannot run.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -32,7 +33,8 @@ head -c 3000 "$work/photos/photo.jpg" >"$work/photos/brüchig.jpg"
 # The convert command line of the program (job/command_lines.cpp), as cmd passes it on.
 options() { # SOURCE DESTINATION
     echo "s=\"$1\" d=\"$2\" -w\"300\" -h\"300\" -prop -sm1 -namegen=\"img[counter3;1].jpg\" -ov" \
-        "-dpiver72 -dpihor72 -sortlstAZ -sizeto(-1;-1;\"300\";\"300\") -exclude(db) -remsrc -nodlg -q\"85"
+        "-dpiver72 -dpihor72 -sortlstAZ -sizeto(-1;-1;\"300\";\"300\") -exclude(db) -remsrc" \
+        "-nodlg -q\"85"
 }
 run_windows() { # TOOL NAME: converts a copy of the photos into $work/NAME-out
     cp -r "$work/photos" "$work/$2"
@@ -46,8 +48,10 @@ sizes() { (cd "$1" && identify -format '%f %m %w %h %x %y\n' *); }
 
 run_windows "$tool" win
 ((status == 1)) || fail "exit status $status"
-grep -q '^lumabatch: layers.psd: not supported on Windows' "$work/win.err" || fail "no message for the PSD file"
-grep -q '^lumabatch: brüchig.jpg: damaged image' "$work/win.err" || fail "no message for the truncated file"
+grep -q '^lumabatch: layers.psd: not supported on Windows' "$work/win.err" ||
+    fail "no message for the PSD file"
+grep -q '^lumabatch: brüchig.jpg: damaged image' "$work/win.err" ||
+    fail "no message for the truncated file"
 [[ $(ls "$work/win") == $'brüchig.jpg\nlayers.psd' ]] || fail "sources left: $(ls "$work/win")"
 grep -q $'\r' "$work/win.err" && fail "line ends other than Linux's"
 sizes "$work/win-out"
@@ -56,7 +60,8 @@ sizes "$work/win-out"
 
 if [[ -x $linux_tool ]]; then
     mkdir -p "$work/linux"
-    cp "$work/photos"/{photo.jpg,pic.png,anim.gif,small.bmp,scan.tif,brüchig.jpg,turned.jpg} "$work/linux"
+    cp "$work/photos"/* "$work/linux"
+    rm "$work/linux/layers.psd" # read on Linux, it would take a number
     # The same words: no value holds a blank, so the quotes only go.
     read -ra words <<<"$(options "$work/linux" "$work/linux-out/" | tr -d '"')"
     "$linux_tool" "${words[@]}" 2>/dev/null || true
@@ -77,8 +82,8 @@ fi
 mkdir -p "$work/hostile-tool"
 cp "$tool" "$work/hostile-tool/lumabatch.exe"
 cp "$hostile" "$work/hostile-tool/lumabatch-reader.exe"
-for row in "short:the image reader sent a damaged reply" "wide:the image reader sent a damaged reply" \
-    "silent:the image reader crashed on this file"; do
+for row in "short:the image reader sent a damaged reply" \
+    "wide:the image reader sent a damaged reply" "silent:the image reader crashed on this file"; do
     LUMABATCH_TEST_READER=${row%%:*} run_windows "$work/hostile-tool/lumabatch.exe" "${row%%:*}"
     ((status == 1)) || fail "exit status $status with the ${row%%:*} reader"
     [[ $(grep -c "^lumabatch: [^:]*: ${row#*:}\$" "$work/${row%%:*}.err") == 8 ]] \
