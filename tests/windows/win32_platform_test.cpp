@@ -70,9 +70,9 @@ TEST_F(Win32FileSystemTest, ReportsAsTheLinuxOneDoes) {
     EXPECT_FALSE(files.fileExists("caf\xe9.jpg")); // not UTF-8: no file of the disk
 
     struct Row {
-        const char* what;
+        const char* what = nullptr;
         Status status;
-        const char* message; ///< a part of it; nullptr for success
+        const char* message = nullptr; ///< a part of it; nullptr for success
     };
     const Row rows[] = {
         { "new folder", files.createFolder(at("made")), nullptr },

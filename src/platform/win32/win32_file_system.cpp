@@ -198,7 +198,10 @@ Status Win32FileSystem::copyFile(const std::string& from, const std::string& to)
 
 Status Win32FileSystem::deleteFiles(const std::string& wildcard) {
     const std::string action = "cannot delete " + inQuotes(wildcard) + ": ";
-    const auto [folderPart, pattern] = splitWildcardPath(wildcard);
+    // Named parts, not a structured binding: the listing's lambda takes them.
+    const WildcardPath parts = splitWildcardPath(wildcard);
+    const std::string& folderPart = parts.folder;
+    const std::string& pattern = parts.pattern;
     if (pattern.empty())
         return Status::failure(action + "no file name pattern after the folder");
     std::string error;

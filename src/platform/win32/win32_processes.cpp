@@ -68,6 +68,7 @@ bool sameNameIgnoringCase(std::wstring_view a, std::wstring_view b) {
 // each entry ended by NUL, and one NUL more at the end.
 std::wstring environmentBlock(const std::vector<std::string>& entries, const std::string& dropped) {
     std::vector<std::wstring> added;
+    added.reserve(entries.size());
     for (const std::string& entry : entries)
         added.push_back(widened(entry));
     const std::wstring droppedName = widened(dropped);
