@@ -215,6 +215,7 @@ TEST_F(Win32ProcessesTest, LaunchFailuresSayWhy) {
         EXPECT_TRUE(contains(info.error, row.reason)) << info.error;
         EXPECT_FALSE(info.hProcess);
     }
+    EXPECT_FALSE(processes.startOpener("xdg-open", text(temp / "none.chm")));
     EXPECT_FALSE(processes.startDetached("no-such-program-here --x", 1));
     EXPECT_FALSE(processes.startDetached("", 1));
 }

@@ -352,12 +352,22 @@ Status Win32Processes::startDetached(const std::string& commandLine, int show) {
 }
 
 Status Win32Processes::startOpener(const std::string& program, const std::string& argument) {
+    // The model names the Linux desktop's opener; Windows' own is the shell. The caller tells
+    // of a failure itself.
+    if (program == "xdg-open")
+        return shellExecute(nullptr, "open", argument, "", "", SW_SHOWNORMAL, false);
     return startProgram(program, widened(joinQuoted({ program, argument })), 0);
 }
 
 Status Win32Processes::shellOpen(WindowHandle owner, const std::string& verb,
     const std::string& target, const std::string& parameters, const std::string& directory,
     int show) {
+    return shellExecute(owner, verb, target, parameters, directory, show, true);
+}
+
+Status Win32Processes::shellExecute(WindowHandle owner, const std::string& verb,
+    const std::string& target, const std::string& parameters, const std::string& directory,
+    int show, bool shellTellsFailures) {
     if (target.empty())
         return Status::failure("cannot open an empty target");
     const std::wstring wideVerb = widened(verb);
@@ -366,7 +376,7 @@ Status Win32Processes::shellOpen(WindowHandle owner, const std::string& verb,
     const std::wstring folder = widened(directory);
     SHELLEXECUTEINFOW wide {};
     wide.cbSize = sizeof wide;
-    wide.fMask = SEE_MASK_NOASYNC;
+    wide.fMask = SEE_MASK_NOASYNC | (shellTellsFailures ? 0 : SEE_MASK_FLAG_NO_UI);
     wide.hwnd = windowOf(owner);
     wide.lpVerb = orNull(wideVerb);
     wide.lpFile = wideTarget.c_str();

@@ -39,7 +39,8 @@ public:
     /// CreateProcessW on the command line as it stands; its first word is a path, or a name
     /// searched as Windows searches programs (".exe" added).
     Status startDetached(const std::string& commandLine, int show) override;
-    /// `program` with `argument` as one quoted word.
+    /// `program` with `argument` as one quoted word; "xdg-open", the Linux desktop's opener,
+    /// hands `argument` to the shell's default handler instead.
     Status startOpener(const std::string& program, const std::string& argument) override;
     /// ShellExecuteExW with the verb; the shell tells the user of a failure itself, as the
     /// callers ignore the result.
@@ -52,6 +53,9 @@ private:
     HWND windowOf(WindowHandle window) const;
     bool createProcess(ShellExecuteInfo& info, const std::wstring& program);
     Status startProgram(const std::string& program, const std::wstring& commandLine, int show);
+    Status shellExecute(WindowHandle owner, const std::string& verb, const std::string& target,
+        const std::string& parameters, const std::string& directory, int show,
+        bool shellTellsFailures);
 
     WindowLookup windows_;
 };
