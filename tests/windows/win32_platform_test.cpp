@@ -62,6 +62,7 @@ TEST_F(Win32FileSystemTest, ReportsAsTheLinuxOneDoes) {
     writeFile(temp / "pics" / "locked.jpg", "read-only");
     ::SetFileAttributesW((temp / "pics" / "locked.jpg").c_str(), FILE_ATTRIBUTE_READONLY);
     writeFile(temp / "old.jpg", "earlier");
+    ::SetFileAttributesW((temp / "old.jpg").c_str(), FILE_ATTRIBUTE_READONLY);
 
     EXPECT_TRUE(files.folderExists(at("PICS\\")));
     EXPECT_FALSE(files.folderExists(at("pics\\a.jpg")));
@@ -78,7 +79,8 @@ TEST_F(Win32FileSystemTest, ReportsAsTheLinuxOneDoes) {
         { "new folder", files.createFolder(at("made")), nullptr },
         { "again", files.createFolder(at("made")), "it already exists" },
         { "no parent", files.createFolder(at("none\\made")), "does not exist" },
-        { "copy over an earlier file", files.copyFile(at("pics\\Ä.JPG"), at("old.jpg")), nullptr },
+        { "copy over an earlier read-only file", files.copyFile(at("pics\\Ä.JPG"), at("old.jpg")),
+            nullptr },
         { "missing source", files.copyFile(at("none.jpg"), at("made\\x.jpg")), "not found" },
         { "source folder", files.copyFile(at("pics"), at("made\\x.jpg")), "is not a file" },
         { "onto a folder", files.copyFile(at("old.jpg"), at("made")), "is a folder" },

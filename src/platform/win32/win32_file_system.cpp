@@ -185,9 +185,15 @@ Status Win32FileSystem::copyFile(const std::string& from, const std::string& to)
     const DWORD copied = attributesOf(temporary);
     if (copied & FILE_ATTRIBUTE_READONLY)
         ::SetFileAttributesW(temporary.c_str(), copied & ~DWORD { FILE_ATTRIBUTE_READONLY });
+    // As a rename does on Linux, the copy replaces a read-only file too (the caller asked).
+    const DWORD earlier = attributesOf(*target);
+    if (earlier != NoAttributes && (earlier & FILE_ATTRIBUTE_READONLY))
+        ::SetFileAttributesW(target->c_str(), earlier & ~DWORD { FILE_ATTRIBUTE_READONLY });
     if (!::MoveFileExW(temporary.c_str(), target->c_str(), MOVEFILE_REPLACE_EXISTING)) {
         failure = ::GetLastError();
         ::DeleteFileW(temporary.c_str());
+        if (earlier != NoAttributes && (earlier & FILE_ATTRIBUTE_READONLY))
+            ::SetFileAttributesW(target->c_str(), earlier);
         return Status::failure(
             action + "cannot replace " + inQuotes(to) + ": " + windowsErrorText(failure));
     }
