@@ -23,11 +23,12 @@ declare -A allowed=(
     [src/conversion]="base platform ui inputs job"
     [src/album]="base platform ui inputs job"
     [src/app]="base platform platform/posix platform/win32 albumfile zip ui view view_win32 inputs job conversion album"
-    [tools/lumabatch]="base platform jpeg lumabatch/inside"
+    [tools/lumabatch]="base platform jpeg lumabatch/inside lumabatch/wic"
     [tools/lumabatch/inside]="base platform"
     [tools/lumabatch/jpeg]="base platform jpeg lumabatch/inside"
     [tools/lumabatch/reader]="base platform jpeg lumabatch/inside"
     [tools/lumabatch/magick]="base platform jpeg lumabatch/inside lumabatch/reader"
+    [tools/lumabatch/wic]="base platform lumabatch/inside lumabatch/jpeg"
     [tools/lumaprogress]="base platform"
     [tools/album]="base albumfile jpeg"
 )

@@ -13,7 +13,8 @@
 # 64-bit one; and without a running server the first program waits a minute for one.
 set -euo pipefail
 : "${WINEPREFIX:?set WINEPREFIX to a prefix of the build folder}"
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono or Gecko prompt
+# No Mono or Gecko prompt, and no menu entries or icons on the Linux desktop for a shortcut.
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 [[ ${1:-} == --show || ${1:-} == --start-shown ]] || unset DISPLAY
 unset WAYLAND_DISPLAY
 

@@ -1,8 +1,8 @@
 // The model's Convert on the Windows services: real files staged in a temporary folder, the
 // image tool installed where the program starts it, dialogs answered from a script.
-// The tool is $PXW_TEST_TOOL, a Windows path; unset, the child program beside this one stands
-// in (it moves the staged images into the output folder unconverted) until lumabatch.exe is
-// part of this build.
+// The tool is $PXW_TEST_TOOL (a Windows path; the programs beside it, its readers, are
+// installed with it); unset, the child program beside this one stands in, moving the staged
+// images into the output folder unconverted.
 
 #include "app/program.h"
 #include "base/wide_text.h"
@@ -40,7 +40,15 @@ void writeImage(const fs::path& file, unsigned char shade) {
 TEST(Win32Convert, ConvertsTheListedImagesIntoTheChosenFolder) {
     const fs::path tool = base::widened(image_tool::executable());
     fs::create_directories(tool.parent_path());
-    fs::copy_file(toolToInstall(), tool, fs::copy_options::overwrite_existing);
+    const fs::path given = toolToInstall();
+    fs::copy_file(given, tool, fs::copy_options::overwrite_existing);
+    if (::_wgetenv(L"PXW_TEST_TOOL")) {
+        for (const auto& beside : fs::directory_iterator(given.parent_path())) {
+            if (beside.path().extension() == ".exe" && beside.path() != given)
+                fs::copy_file(beside.path(), tool.parent_path() / beside.path().filename(),
+                    fs::copy_options::overwrite_existing);
+        }
+    }
     testing::TempFolder temp;
     fs::create_directory(temp / "in");
     fs::create_directory(temp / "out");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "conversion_result.h"
 #include "lumabatch/inside/convert_settings.h"
 
 #include <atomic>
@@ -14,14 +15,6 @@
 #include <vector>
 
 namespace pxw::lumabatch {
-
-/// What became of one file.
-struct ConvertResult {
-    bool converted = false;
-    std::string jpeg; ///< when converted
-    std::string reason; ///< why not
-    std::string note; ///< converted, but worth telling (the second reader did it)
-};
 
 /// The reader programs, each reading what the one before it reads and more.
 enum class Program { Jpeg, Vips, Magick };

@@ -1,27 +1,20 @@
 #include "job.h"
 
 #include "base/files.h"
+#include "base/system.h"
 #include "base/text.h"
-#include "base/unique_fd.h"
-#include "isolated_converter.h"
-#include "lumabatch/inside/sandbox.h"
-#include "platform/windows_path.h"
+#include "job_system.h"
 #include "progress.h"
-#include "sandbox_setup.h"
 #include "sources.h"
 #include "window_link.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <fcntl.h>
 #include <map>
 #include <ostream>
 #include <set>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 #include <utility>
 
 namespace fs = std::filesystem;
@@ -29,35 +22,40 @@ namespace fs = std::filesystem;
 namespace pxw::lumabatch {
 
 using base::errorText;
-using base::quotedPath;
 
 namespace {
 
 std::atomic<bool> stopRequested { false };
 
+base::Path basePath(const fs::path& path) {
+    return base::Path(path.native());
+}
+
+std::string quotedPath(const fs::path& path) {
+    return base::inQuotes(sys::pathText(path));
+}
+
 // Writes the encoded image to a work file with the permissions a new file gets here.
 // With `durable` the data reach the disk before the call returns, so that a source may
 // later be removed safely.
-std::optional<fs::path> writeWorkFile(const fs::path& folder, const std::string& bytes,
-    mode_t permissions, bool durable, std::string* error) {
+std::optional<fs::path> writeWorkFile(
+    const fs::path& folder, const std::string& bytes, bool durable, std::string* error) {
     base::TemporaryFile work;
-    if (!work.create(folder, "lumabatch-out", 0600)) {
+    if (!work.create(basePath(folder), "lumabatch-out", 0600)) {
         *error = "cannot create a work file in " + quotedPath(folder) + ": " + errorText(errno);
         return std::nullopt;
     }
     auto fail = [&](const char* what) -> std::optional<fs::path> {
-        *error = std::string(what) + " " + quotedPath(work.path()) + ": " + errorText(errno);
+        *error = std::string(what) + " " + base::quotedPath(work.path()) + ": " + errorText(errno);
         return std::nullopt;
     };
     if (!base::writeFully(work.fd(), bytes.data(), bytes.size(), 0))
         return fail("cannot write");
-    if (::fchmod(work.fd(), permissions) != 0)
-        return fail("cannot set permissions of");
-    if (durable && ::fdatasync(work.fd()) != 0)
-        return fail("cannot flush");
+    if (!sys::finishWorkFile(work.fd(), durable))
+        return fail("cannot finish");
     if (!work.close())
         return fail("cannot close");
-    return work.keep();
+    return fs::path(work.keep().native());
 }
 
 enum class Placed { Done, Exists, Failed };
@@ -65,22 +63,10 @@ enum class Placed { Done, Exists, Failed };
 // Renames a finished work file to its final name; without `replace` an existing file of
 // that name is kept.
 Placed placeWorkFile(const fs::path& work, const fs::path& target, bool replace, int* error) {
-    if (base::moveIntoPlace(AT_FDCWD, work.c_str(), AT_FDCWD, target.c_str(), replace))
+    if (base::sys::moveFile(basePath(work), basePath(target), replace))
         return Placed::Done;
     *error = errno;
     return !replace && *error == EEXIST ? Placed::Exists : Placed::Failed;
-}
-
-void syncFolder(const fs::path& folder) {
-    base::UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd)
-        ::fsync(fd.get());
-}
-
-mode_t newFilePermissions() {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return static_cast<mode_t>(0666 & ~mask);
 }
 
 enum class SourceState {
@@ -151,7 +137,6 @@ private:
     void convertAll() {
         const ConvertSettings settings { options_.width, options_.height, options_.keepProportions,
             options_.quality, options_.dpiHorizontal, options_.dpiVertical };
-        const mode_t permissions = newFilePermissions();
         // Largest files first, so that no large file is left running alone at the end.
         std::vector<Source*> order;
         for (Source& source : sources_)
@@ -166,19 +151,11 @@ private:
         unsigned workers = filesInFlight_ ? filesInFlight_ : std::thread::hardware_concurrency();
         workers = static_cast<unsigned>(
             std::clamp<std::size_t>(workers, 1, std::max<std::size_t>(sources_.size(), 1)));
-        if (landlockVersion() == 0 && !canHideFiles())
-            progress_.report("lumabatch: this system has neither Landlock nor user namespaces; "
-                             "image readers run without file-system restrictions");
-        std::error_code ec;
-        const fs::path readers = readerFolder_.empty()
-            ? fs::read_symlink("/proc/self/exe", ec).parent_path()
-            : readerFolder_;
-        IsolatedConverter converter(
-            { readers, workers, std::chrono::seconds(options_.timeLimitSeconds),
-                IsolatedConverter::defaultMemoryLimit(workers) },
-            settings);
-        converter.run(
-            paths, [&](std::size_t i) { progress_.started(order[i]->file.name); },
+        sys::convertFiles(
+            paths, settings,
+            { readerFolder_, workers, std::chrono::seconds(options_.timeLimitSeconds) },
+            [&](const std::string& line) { progress_.report("lumabatch: " + line); },
+            [&](std::size_t i) { progress_.started(order[i]->file.name); },
             [&](std::size_t i, const ConvertResult& result) {
                 Source& source = *order[i];
                 std::string error;
@@ -187,8 +164,8 @@ private:
                 if (!result.converted) {
                     source.state = SourceState::Failed;
                     fail(source, result.reason);
-                } else if (std::optional<fs::path> work = writeWorkFile(destination_, result.jpeg,
-                               permissions, options_.removeSources, &error)) {
+                } else if (std::optional<fs::path> work
+                    = writeWorkFile(destination_, result.jpeg, options_.removeSources, &error)) {
                     source.work = *work;
                     source.state = SourceState::Converted;
                 } else {
@@ -220,7 +197,7 @@ private:
     }
 
     void keep(Source& source, const std::string& reason) {
-        ::unlink(source.work.c_str());
+        base::sys::removeFile(basePath(source.work));
         source.state = SourceState::Kept;
         fail(source, reason);
     }
@@ -264,11 +241,11 @@ private:
     // complete in a work file, so nothing is lost.
     bool moveAside(Source& holder) {
         base::TemporaryFile aside;
-        if (!aside.create(destination_, "lumabatch-held", 0600)
-            || ::rename(holder.file.path.c_str(), aside.path().c_str()) != 0)
+        if (!aside.create(basePath(destination_), "lumabatch-held", 0600) || !aside.close()
+            || !base::sys::moveFile(basePath(holder.file.path), aside.path(), true))
             return false;
         standingSources_.erase(holder.file.name);
-        holder.file.path = aside.keep();
+        holder.file.path = fs::path(aside.keep().native());
         holder.held = true;
         return true;
     }
@@ -309,7 +286,7 @@ private:
         if (!anyToRemove)
             return;
         // The new names must be on disk before any source goes.
-        syncFolder(destination_);
+        sys::syncFolder(destination_);
         for (Source& source : sources_) {
             if (source.state != SourceState::Placed)
                 continue;
@@ -319,13 +296,13 @@ private:
                 = sameFolder_ && !source.held && placedNames_.contains(source.file.name);
             if (replacedByOutput)
                 continue;
-            if (::unlink(source.file.path.c_str()) != 0 && errno != ENOENT)
+            if (!base::sys::removeFile(basePath(source.file.path)) && errno != ENOENT)
                 fail(source, "converted, but cannot remove it: " + errorText(errno));
         }
         for (Source& source : sources_) {
             if (source.held && source.state != SourceState::Placed)
                 fail(source,
-                    "left as " + source.file.path.filename().string()
+                    "left as " + sys::pathText(source.file.path.filename())
                         + " (its name is taken by another output)");
         }
     }
@@ -374,27 +351,20 @@ void usageError(std::ostream& err, const std::string& message) {
 
 } // namespace
 
-std::optional<fs::path> resolveFolder(
-    std::string_view value, const platform::DriveMap& drives, std::string* error) {
-    if (value.starts_with('/'))
-        return fs::path(value);
-    return drives.toHost(value, error);
-}
-
 void requestStop() {
     stopRequested = true;
 }
 
-ExitStatus runJob(const Options& options, const platform::DriveMap& drives, std::ostream& err,
+ExitStatus runJob(const Options& options, const FolderResolver& resolveFolder, std::ostream& err,
     const JobSettings& settings) {
     stopRequested = false;
     std::string error;
-    std::optional<fs::path> source = resolveFolder(options.sourceFolder, drives, &error);
+    std::optional<fs::path> source = resolveFolder(options.sourceFolder, &error);
     if (!source) {
         usageError(err, "source folder " + base::inQuotes(options.sourceFolder) + ": " + error);
         return ExitStatus::NothingDone;
     }
-    std::optional<fs::path> destination = resolveFolder(options.destinationFolder, drives, &error);
+    std::optional<fs::path> destination = resolveFolder(options.destinationFolder, &error);
     if (!destination) {
         usageError(
             err, "destination folder " + base::inQuotes(options.destinationFolder) + ": " + error);
@@ -403,15 +373,14 @@ ExitStatus runJob(const Options& options, const platform::DriveMap& drives, std:
     std::error_code ec;
     if (!fs::is_directory(*source, ec)) {
         usageError(err,
-            "source folder " + base::inQuotes(options.sourceFolder) + " (" + source->string()
+            "source folder " + base::inQuotes(options.sourceFolder) + " (" + sys::pathText(*source)
                 + ") does not exist");
         return ExitStatus::NothingDone;
     }
     // Held shared for the whole run: a window takes the folder alone before it cleans and
     // stages it, so it never removes the input of a run still going. A window that is staging
     // now is waited for.
-    base::UniqueFd sourceHold(::open(source->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    while (sourceHold && ::flock(sourceHold.get(), LOCK_SH) != 0 && errno == EINTR) { }
+    const std::shared_ptr<void> sourceHold = sys::holdShared(*source);
     // The list is taken before anything is written: outputs never become sources.
     std::optional<std::vector<SourceFile>> files
         = listSources(*source, options.excludedExtensions, options.sortAZ, &error);
@@ -423,7 +392,7 @@ ExitStatus runJob(const Options& options, const platform::DriveMap& drives, std:
     if (!fs::is_directory(*destination, ec)) {
         err << "lumabatch: error: "
             << base::printable("cannot create destination folder \"" + options.destinationFolder
-                   + "\" (" + destination->string() + ")" + (ec ? ": " + ec.message() : ""))
+                   + "\" (" + sys::pathText(*destination) + ")" + (ec ? ": " + ec.message() : ""))
             << "\n";
         return ExitStatus::NothingDone;
     }

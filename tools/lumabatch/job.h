@@ -4,6 +4,7 @@
 #include "options.h"
 
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -15,8 +16,12 @@ class DriveMap;
 
 namespace pxw::lumabatch {
 
-/// Host folder for a folder value of the command line: a value starting with / is a host
-/// path as it stands, anything else a Windows-style path mapped through `drives`.
+/// The folder a folder value of the command line names; nullopt with *error set when none.
+using FolderResolver
+    = std::function<std::optional<std::filesystem::path>(std::string_view, std::string* error)>;
+
+/// Host folder for a folder value of the command line on Linux: a value starting with / is a
+/// host path as it stands, anything else a Windows-style path mapped through `drives`.
 std::optional<std::filesystem::path> resolveFolder(
     std::string_view value, const platform::DriveMap& drives, std::string* error);
 
@@ -33,6 +38,9 @@ struct JobSettings {
 /// the destination, then gives the outputs their names and removes the sources (-remsrc).
 /// No output ever replaces a source whose own output is not yet in place, nor a source that
 /// could not be converted. Failures are reported on `err`, one line each.
+ExitStatus runJob(const Options& options, const FolderResolver& resolveFolder, std::ostream& err,
+    const JobSettings& settings = {});
+/// The same with the folders mapped through `drives` (Linux).
 ExitStatus runJob(const Options& options, const platform::DriveMap& drives, std::ostream& err,
     const JobSettings& settings = {});
 

@@ -1,12 +1,11 @@
 #include "progress.h"
 
 #include "base/text.h"
+#include "job_system.h"
 #include "window_link.h"
 
 #include <algorithm>
 #include <ostream>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace pxw::lumabatch {
 
@@ -16,13 +15,6 @@ constexpr int BarCells = 24;
 constexpr const char* ClearLine = "\r\033[K";
 
 } // namespace
-
-int terminalColumns() {
-    winsize size {};
-    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-        return size.ws_col;
-    return 80;
-}
 
 Progress::Progress(std::ostream& err, bool showBar, std::size_t total)
     : err_(err)
@@ -71,7 +63,7 @@ void Progress::drawBar() {
     std::string line = "[" + std::string(static_cast<std::size_t>(filled), '#')
         + std::string(static_cast<std::size_t>(BarCells - filled), '-') + "] "
         + std::to_string(done_) + "/" + std::to_string(total_) + " " + current_;
-    std::size_t room = static_cast<std::size_t>(std::max(terminalColumns() - 1, 10));
+    std::size_t room = static_cast<std::size_t>(std::max(sys::terminalColumns() - 1, 10));
     if (line.size() > room) {
         line.resize(room);
         // Never cut a UTF-8 character in two.

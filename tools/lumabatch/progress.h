@@ -36,7 +36,4 @@ private:
     WindowLink* window_ = nullptr;
 };
 
-/// Columns of the terminal on standard error, or 80.
-int terminalColumns();
-
 } // namespace pxw::lumabatch

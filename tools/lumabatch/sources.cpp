@@ -1,5 +1,6 @@
 #include "sources.h"
 
+#include "job_system.h"
 #include "lumabatch/inside/text_util.h"
 #include "platform/names.h"
 
@@ -34,7 +35,7 @@ std::optional<std::vector<SourceFile>> listSources(const fs::path& folder,
         const fs::file_status status = it->status(statusError);
         if (statusError || !fs::exists(status))
             continue;
-        std::string name = it->path().filename().string();
+        std::string name = sys::pathText(it->path().filename());
         if (name.starts_with(WorkFilePrefix) || isExcluded(name, excludedExtensions))
             continue;
         const bool regular = fs::is_regular_file(status);
@@ -44,7 +45,7 @@ std::optional<std::vector<SourceFile>> listSources(const fs::path& folder,
     }
     if (ec) {
         if (error)
-            *error = "cannot read folder " + folder.string() + ": " + ec.message();
+            *error = "cannot read folder " + sys::pathText(folder) + ": " + ec.message();
         return std::nullopt;
     }
     if (sortAZ) {

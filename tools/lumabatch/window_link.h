@@ -28,6 +28,14 @@ public:
     void finished(std::size_t done);
 
 private:
+#ifdef _WIN32
+    // On Windows the tool shows the window itself, on a thread of its own with its message loop
+    // (window_link_win32.cpp); `program` is not used there.
+    struct Window;
+    explicit WindowLink(std::unique_ptr<Window> window);
+
+    std::unique_ptr<Window> window_;
+#else
     WindowLink(pid_t pid, int toWindow, int fromWindow, std::function<void()> onCancel);
     void send(const std::string& line);
     void listen();
@@ -37,15 +45,19 @@ private:
     int fromWindow_;
     std::function<void()> onCancel_;
     std::thread listener_;
+#endif
 };
 
-/// The show state the program asked for (the launch's nShow), 0 when none.
+/// The show state the program asked for (the launch's nShow), 0 when none. On Windows also
+/// the start-up information's, when the variable is not set.
 int requestedShowState();
 
-/// True when a window can be shown here: a display is named, or Qt's platform is chosen.
+/// True when a window can be shown here: a display is named, or Qt's platform is chosen
+/// (always on Windows).
 bool displayAvailable();
 
-/// The progress window program beside the tool's own executable, when it is there.
+/// The progress window program beside the tool's own executable, when it is there; on
+/// Windows the tool itself, which shows the window.
 std::optional<std::filesystem::path> progressWindowProgram();
 
 } // namespace pxw::lumabatch

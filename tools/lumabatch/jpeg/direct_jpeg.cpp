@@ -384,7 +384,7 @@ WorkerReply convertJpegDirectly(
     // Kept at its size (no box): the filter would only copy it, slowly.
     Pixels resized = pixels.width == outWidth && pixels.height == outHeight
         ? std::move(pixels)
-        : shrinkLanczos3(
+        : resizeLanczos3(
             pixels, decoded->width * scaled, decoded->height * scaled, outWidth, outHeight);
     std::optional<Pixels> srgb
         = toSrgb(turnUpright(resized, decoded->orientation), decoded->profile);

@@ -61,7 +61,7 @@ std::uint8_t toByte(float value) {
 
 } // namespace
 
-Pixels shrinkLanczos3(const Pixels& in, double spanX, double spanY, int width, int height) {
+Pixels resizeLanczos3(const Pixels& in, double spanX, double spanY, int width, int height) {
     const Taps across = tapsFor(in.width, spanX, width);
     const Taps down = tapsFor(in.height, spanY, height);
     const int channels = in.channels;

@@ -13,12 +13,12 @@ struct Pixels {
     std::vector<std::uint8_t> data;
 };
 
-/// Shrinks `in` to `width` x `height` with a Lanczos3 filter, as ImageMagick's -resize does:
+/// Brings `in` to `width` x `height` with a Lanczos3 filter, as ImageMagick's -resize does:
 /// output pixel centres spread evenly over the picture, the filter widened by the shrink
-/// factor, weights that fall outside the picture left out. `spanX` and `spanY` are the
-/// picture's extent in input pixels: a decoder that scaled it down may have rounded its
-/// last row and column up. Only shrinks (or keeps the size) on either axis.
-Pixels shrinkLanczos3(const Pixels& in, double spanX, double spanY, int width, int height);
+/// factor (and kept at its own width on an axis that grows), weights that fall outside the
+/// picture left out. `spanX` and `spanY` are the picture's extent in input pixels: a decoder
+/// that scaled it down may have rounded its last row and column up.
+Pixels resizeLanczos3(const Pixels& in, double spanX, double spanY, int width, int height);
 
 /// Turns pixels as stored upright by their EXIF orientation (1 to 8).
 Pixels turnUpright(const Pixels& in, int orientation);
