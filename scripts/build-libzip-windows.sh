@@ -25,13 +25,20 @@ fetch() {
     curl -sSf --retry 2 -o "$1.part" "$pool/$1"
     mv "$1.part" "$1"
 }
+# A file that fails its checksum is removed, so that a next run fetches it afresh.
+check() {
+    echo "$1  $2" | sha256sum -c --quiet - && return
+    rm -f "$2"
+    echo "$2 does not have the pinned checksum; removed" >&2
+    exit 1
+}
 fetch "$dsc"
-echo "$dsc_sha256  $dsc" | sha256sum -c --quiet -
+check "$dsc_sha256" "$dsc"
 # The tarball's checksum as the source package names it.
 want=$(sed -n '/^Checksums-Sha256:/,/^[^ ]/p' "$dsc" | awk -v f="$tarball" '$3 == f { print $1 }')
 [[ -n $want ]] || { echo "$dsc names no $tarball" >&2; exit 1; }
 fetch "$tarball"
-echo "$want  $tarball" | sha256sum -c --quiet -
+check "$want" "$tarball"
 
 rm -rf "libzip-$version" build
 tar -xf "$tarball"
