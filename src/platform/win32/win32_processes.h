@@ -18,17 +18,17 @@ using WindowLookup = std::function<HWND(WindowHandle)>;
 /// SHELLEXECUTEINFOW of 112 bytes with UTF-16 text, so the record is mapped onto one:
 /// cbSize becomes sizeof(SHELLEXECUTEINFOW) whatever the record says; ShellExecuteInfo's
 /// NoCloseProcess (0x40) becomes SEE_MASK_NOCLOSEPROCESS (0x40), with SEE_MASK_FLAG_NO_UI
-/// added, since the caller shows its own message from `error`; hwnd is the shown window of the
-/// record's owner; lpVerb, lpFile, lpParameters and lpDirectory are UTF-8, widened to UTF-16
-/// (an empty one becomes NULL); nShow passes as it is; the process handle it returns is
-/// watched by hProcess.
+/// added, since the caller shows its own message from `error`, and SEE_MASK_NOASYNC, so that
+/// the start is done when the call returns; hwnd is the shown window of the record's owner; lpVerb,
+/// lpFile, lpParameters and lpDirectory are UTF-8, widened to UTF-16 (an empty one becomes NULL);
+/// nShow passes as it is; the process handle it returns is watched by hProcess.
 ///
 /// ShellExecuteExW can neither redirect a standard error nor hand over an environment, so a
 /// record asking for either (keepErrorOutput, environment) is started with CreateProcessW
 /// instead: the program file itself (never a document's handler), the same parameters and
-/// folder, nShow in the start-up information and also as image_tool::ShowStateVariable, the
-/// entries added to this program's environment, and its standard error into a pipe that only
-/// it inherits.
+/// folder, nShow in the start-up information and also as image_tool::ShowStateVariable (as on
+/// Linux), the entries added to this program's environment, no console window of its own, its
+/// standard input and output on NUL and its standard error into a pipe that only it inherits.
 class Win32Processes final : public Processes {
 public:
     explicit Win32Processes(WindowLookup windows = {});
