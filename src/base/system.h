@@ -34,6 +34,9 @@ int createNew(const Path& file, unsigned permissions);
 /// with the failure's errno.
 std::optional<std::uint64_t> plainFileSize(int fd);
 
+/// Cuts or extends the file to `length` bytes; false with errno set.
+bool setFileSize(int fd, std::uint64_t length);
+
 bool removeFile(const Path& file);
 /// Renames `from` to `to`, replacing a file of that name; without `replace`, a file that holds
 /// the name stays and the call fails with EEXIST.

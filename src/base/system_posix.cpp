@@ -43,6 +43,10 @@ int createNew(const Path& file, unsigned permissions) {
         static_cast<mode_t>(permissions));
 }
 
+bool setFileSize(int fd, std::uint64_t length) {
+    return ::ftruncate(fd, static_cast<off_t>(length)) == 0;
+}
+
 std::optional<std::uint64_t> plainFileSize(int fd) {
     struct stat info { };
     if (::fstat(fd, &info) != 0)

@@ -185,6 +185,13 @@ std::optional<std::uint64_t> plainFileSize(int fd) {
     return (std::uint64_t { info.nFileSizeHigh } << 32) | info.nFileSizeLow;
 }
 
+bool setFileSize(int fd, std::uint64_t length) {
+    FILE_END_OF_FILE_INFO end {};
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(length);
+    return ::SetFileInformationByHandle(handleOf(fd), FileEndOfFileInfo, &end, sizeof end)
+        || failWithLastError();
+}
+
 bool removeFile(const Path& file) {
     return ::DeleteFileW(file.c_str()) || failWithLastError();
 }

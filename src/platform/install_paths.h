@@ -1,7 +1,8 @@
 #pragma once
 
-// Folders on the prefix's drive C:, as the program names them. The drive mapping matches names
-// ignoring case, so these spellings are the program's, not the disk's.
+// Folders on drive C:, as the program names them: on Linux on the prefix's drive C:, whose
+// mapping matches names ignoring case; on Windows the folders themselves, under the Windows
+// folder, whose names ignore case too. So these spellings are the program's, not the disk's.
 
 namespace pxw::platform::install_paths {
 

@@ -3,26 +3,61 @@
 #include "albumfile/album_format.h"
 #include "albumfile/album_program.h"
 #include "base/files.h"
+#include "base/system.h"
 #include "base/text.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <map>
 #include <memory>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <zip.h>
+#ifdef _WIN32
+#include "base/wide_text.h"
+#endif
 
 namespace fs = std::filesystem;
 
 namespace pxw::zip {
 
 using base::errorText;
-using base::quotedPath;
 using base::UniqueFd;
 
 namespace {
+
+// The library's path as the base layer takes it: the same type on Linux, the wide text on
+// Windows.
+base::Path basePath(const fs::path& path) {
+#ifdef _WIN32
+    return base::Path(path.native());
+#else
+    return path;
+#endif
+}
+
+std::string quotedPath(const fs::path& path) {
+    return base::quotedPath(basePath(path));
+}
+
+// A name of the archive: UTF-8 on Windows, the bytes of the name on Linux.
+std::string nameText(const fs::path& name) {
+#ifdef _WIN32
+    return base::narrowed(name.native());
+#else
+    return name.string();
+#endif
+}
+
+// Opens a file to be read, never through a link on Linux (the file was listed as a plain one).
+int openSource(const fs::path& path) {
+#ifdef _WIN32
+    return base::sys::openForReading(basePath(path));
+#else
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+#endif
+}
 
 // A libzip error record, released when it goes.
 class ZipError {
@@ -115,7 +150,7 @@ private:
         case ZIP_SOURCE_COMMIT_WRITE:
             if (!flush())
                 return fail(ZIP_ER_WRITE, errno, errorText(errno));
-            if (::ftruncate(fd_, static_cast<off_t>(end_)) != 0)
+            if (!base::sys::setFileSize(fd_, end_))
                 return fail(ZIP_ER_WRITE, errno, errorText(errno));
             return 0;
         default:
@@ -168,27 +203,36 @@ private:
             auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, error_.get());
             if (!st)
                 return -1;
-            struct stat info { };
-            if (::stat(path_.c_str(), &info) != 0)
+            std::error_code error;
+            const std::uintmax_t size = fs::file_size(path_, error);
+            const fs::file_time_type modified
+                = error ? fs::file_time_type() : fs::last_write_time(path_, error);
+            if (error) {
+                errno = error.value();
                 return fail(ZIP_ER_READ);
+            }
             zip_stat_init(st);
-            st->size = static_cast<zip_uint64_t>(info.st_size);
-            st->mtime = info.st_mtime;
+            st->size = static_cast<zip_uint64_t>(size);
+            st->mtime
+                = std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(modified));
             st->valid |= ZIP_STAT_SIZE | ZIP_STAT_MTIME;
             return sizeof(zip_stat_t);
         }
         case ZIP_SOURCE_OPEN: {
-            int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-            if (fd < 0)
+            fd_ = UniqueFd(openSource(path_));
+            if (!fd_)
                 return fail(ZIP_ER_OPEN);
-            fd_ = UniqueFd(fd);
+            offset_ = 0;
             return 0;
         }
         case ZIP_SOURCE_READ: {
             for (;;) {
-                ssize_t got = ::read(fd_.get(), data, length);
-                if (got >= 0)
+                const std::int64_t got
+                    = base::sys::readAt(fd_.get(), data, static_cast<std::size_t>(length), offset_);
+                if (got >= 0) {
+                    offset_ += static_cast<std::uint64_t>(got);
                     return got;
+                }
                 if (errno != EINTR)
                     return fail(ZIP_ER_READ);
             }
@@ -205,6 +249,7 @@ private:
     fs::path path_;
     std::string* failure_;
     UniqueFd fd_;
+    std::uint64_t offset_ = 0;
     ZipError error_;
 };
 
@@ -214,15 +259,16 @@ struct ZipDiscard {
 
 Status copyInto(int to, const fs::path& from, std::uint64_t at, std::uint64_t maxBytes,
     const char* what, std::uint64_t& length) {
-    UniqueFd source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat info { };
-    if (!source || ::fstat(source.get(), &info) != 0)
+    UniqueFd source(base::sys::openForReading(basePath(from)));
+    const std::optional<std::uint64_t> size
+        = source ? base::sys::plainFileSize(source.get()) : std::nullopt;
+    if (!size && (!source || errno != 0))
         return Status::failure(std::string("cannot read the ") + what + " " + quotedPath(from)
             + ": " + errorText(errno));
-    if (!S_ISREG(info.st_mode))
+    if (!size)
         return Status::failure(
             std::string("the ") + what + " " + quotedPath(from) + " is not a file");
-    length = static_cast<std::uint64_t>(info.st_size);
+    length = *size;
     if (length > maxBytes)
         return Status::failure(std::string("the ") + what + " " + quotedPath(from)
             + " is too large (" + std::to_string(length) + " bytes)");
@@ -234,48 +280,54 @@ Status copyInto(int to, const fs::path& from, std::uint64_t at, std::uint64_t ma
 
 // The bytes of a file of at most `maxBytes`.
 Status readWhole(const fs::path& from, const char* what, std::string& bytes) {
-    UniqueFd source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat info { };
-    if (!source || ::fstat(source.get(), &info) != 0)
+    UniqueFd source(base::sys::openForReading(basePath(from)));
+    const std::optional<std::uint64_t> size
+        = source ? base::sys::plainFileSize(source.get()) : std::nullopt;
+    if (!size && (!source || errno != 0))
         return Status::failure(std::string("cannot read the ") + what + " " + quotedPath(from)
             + ": " + errorText(errno));
-    if (!S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_size) > maxAlbumBytes / 2)
+    if (!size || *size > maxAlbumBytes / 2)
         return Status::failure(std::string("the ") + what + " " + quotedPath(from)
             + " is not a file of a program's size");
-    bytes.assign(static_cast<std::size_t>(info.st_size), '\0');
+    bytes.assign(static_cast<std::size_t>(*size), '\0');
     if (!base::readFully(source.get(), bytes.data(), bytes.size(), 0))
         return Status::failure(std::string("cannot read the ") + what + " " + quotedPath(from)
             + ": " + errorText(errno));
     return Status::success();
 }
 
-// Both album programs as one, for an album that opens on Windows and on Linux.
-Status writeDualProgram(const AlbumRecipe& recipe, int fd, std::uint64_t& length) {
-    std::string windows, linuxProgram, why;
-    if (Status read = readWhole(*recipe.windowsProgram, "Windows album program", windows); !read)
-        return read;
-    if (Status read = readWhole(recipe.program, "album program", linuxProgram); !read)
+// The Windows album program with the album's icon, joined by the Linux one when there is one:
+// an album that opens on Windows, and then on Linux too.
+Status writeWindowsProgram(const AlbumRecipe& recipe, int fd, std::uint64_t& length) {
+    std::string program, why;
+    if (Status read = readWhole(*recipe.windowsProgram, "Windows album program", program); !read)
         return read;
     // The album's icon becomes the Windows program's icon. One that is neither an .ico file
     // nor a PNG image leaves it without, as Windows shows a program that has none.
     std::string icon;
     if (recipe.icon && readWhole(*recipe.icon, "icon", icon)) {
-        if (std::optional<std::string> withIcon = withIconResources(windows, icon, nullptr))
-            windows = std::move(*withIcon);
+        if (std::optional<std::string> withIcon = withIconResources(program, icon, nullptr))
+            program = std::move(*withIcon);
     }
-    std::optional<std::string> dual = dualAlbumProgram(windows, linuxProgram, &why);
-    if (!dual)
-        return Status::failure(why + " (" + quotedPath(*recipe.windowsProgram) + ")");
-    if (!base::writeFully(fd, dual->data(), dual->size(), 0))
+    if (!recipe.program.empty()) {
+        std::string linuxProgram;
+        if (Status read = readWhole(recipe.program, "album program", linuxProgram); !read)
+            return read;
+        std::optional<std::string> dual = dualAlbumProgram(program, linuxProgram, &why);
+        if (!dual)
+            return Status::failure(why + " (" + quotedPath(*recipe.windowsProgram) + ")");
+        program = std::move(*dual);
+    }
+    if (!base::writeFully(fd, program.data(), program.size(), 0))
         return Status::failure("cannot write the album programs: " + errorText(errno));
-    length = dual->size();
+    length = program.size();
     return Status::success();
 }
 
 Status writeArchive(const AlbumRecipe& recipe, int fd) {
     std::uint64_t programLength = 0;
     if (Status copied = recipe.windowsProgram
-            ? writeDualProgram(recipe, fd, programLength)
+            ? writeWindowsProgram(recipe, fd, programLength)
             : copyInto(fd, recipe.program, 0, maxAlbumBytes, "album program", programLength);
         !copied)
         return copied;
@@ -354,7 +406,7 @@ Status collectFolderFiles(const fs::path& folder, std::vector<AlbumFile>& files)
     for (; !error && it != end; it.increment(error)) {
         std::error_code typeError;
         if (it->is_regular_file(typeError) && !it->is_symlink(typeError))
-            found[it->path().filename().string()] = it->path();
+            found[nameText(it->path().filename())] = it->path();
     }
     if (error)
         return Status::failure(
@@ -386,13 +438,13 @@ Status writeAlbum(const AlbumRecipe& recipe, const fs::path& destination) {
 
     base::TemporaryFile album;
     // 0755 before the umask: the album is a program.
-    if (!album.create(folder, "pxw-album", 0755))
+    if (!album.create(basePath(folder), "pxw-album", 0755))
         return failure("cannot create a file in " + quotedPath(folder) + ": " + errorText(errno));
     if (Status written = writeArchive(recipe, album.fd()); !written)
         return failure(written.message());
     if (!album.close())
         return failure("cannot finish writing: " + errorText(errno));
-    if (!album.renameTo(destination))
+    if (!album.renameTo(basePath(destination)))
         return failure("cannot rename the finished album into place: " + errorText(errno));
     return Status::success();
 }

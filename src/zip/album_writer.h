@@ -19,13 +19,14 @@ struct AlbumFile {
 
 /// What an album is made of.
 struct AlbumRecipe {
-    /// The album program whose bytes open the album.
+    /// The (Linux) album program whose bytes open the album; empty for an album that opens
+    /// on Windows alone.
     std::filesystem::path program;
     /// The icon the album carries; none gives an album with an empty icon.
     std::optional<std::filesystem::path> icon;
     std::vector<AlbumFile> files;
-    /// The Windows album program: with it, the album opens on Windows and on Linux alike
-    /// (albumfile/album_program.h).
+    /// The Windows album program: with it, the album opens on Windows, and on Linux too when
+    /// there is a Linux one (albumfile/album_program.h).
     std::optional<std::filesystem::path> windowsProgram = std::nullopt;
 };
 

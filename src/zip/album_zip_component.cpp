@@ -2,15 +2,21 @@
 
 #include "base/text.h"
 
-#include <sys/stat.h>
+#include <system_error>
 
 namespace fs = std::filesystem;
 
 namespace pxw::zip {
 
+HostPathOf throughDrives(platform::DriveMap drives) {
+    return [drives = std::move(drives)](std::string_view windowsPath, std::string* error) {
+        return drives.toHost(windowsPath, error);
+    };
+}
+
 AlbumZipComponent::AlbumZipComponent(
-    platform::DriveMap drives, fs::path albumProgram, std::optional<fs::path> windowsAlbumProgram)
-    : drives_(std::move(drives)) {
+    HostPathOf hostPathOf, fs::path albumProgram, std::optional<fs::path> windowsAlbumProgram)
+    : hostPathOf_(std::move(hostPathOf)) {
     recipe_.program = std::move(albumProgram);
     recipe_.windowsProgram = std::move(windowsAlbumProgram);
 }
@@ -31,7 +37,7 @@ Status AlbumZipComponent::setOtherTextOption(const std::string&) {
 std::optional<fs::path> AlbumZipComponent::hostPath(
     const std::string& windowsPath, const char* what, Status& failure) const {
     std::string why;
-    std::optional<fs::path> host = drives_.toHost(windowsPath, &why);
+    std::optional<fs::path> host = hostPathOf_(windowsPath, &why);
     if (!host)
         failure = Status::failure(
             std::string("cannot use the ") + what + " " + base::inQuotes(windowsPath) + ": " + why);
@@ -43,11 +49,12 @@ Status AlbumZipComponent::setIcon(const std::string& iconPath) {
     std::optional<fs::path> icon = hostPath(iconPath, "icon", failure);
     if (!icon)
         return failure;
-    struct stat info { };
-    if (::stat(icon->c_str(), &info) != 0)
+    std::error_code error;
+    const fs::file_status status = fs::status(*icon, error);
+    if (error)
         return Status::failure(
-            "cannot use the icon " + base::inQuotes(iconPath) + ": " + base::errorText(errno));
-    if (!S_ISREG(info.st_mode))
+            "cannot use the icon " + base::inQuotes(iconPath) + ": " + error.message());
+    if (!fs::is_regular_file(status))
         return Status::failure(
             "cannot use the icon " + base::inQuotes(iconPath) + ": it is not a file");
     recipe_.icon = std::move(icon);
@@ -87,14 +94,20 @@ Status AlbumZipComponent::writeSelfExtractor(const std::string& exePath) {
 }
 
 AlbumZipComponentFactory::AlbumZipComponentFactory(
-    platform::DriveMap drives, fs::path albumProgram, std::optional<fs::path> windowsAlbumProgram)
-    : drives_(std::move(drives))
+    HostPathOf hostPathOf, fs::path albumProgram, std::optional<fs::path> windowsAlbumProgram)
+    : hostPathOf_(std::move(hostPathOf))
     , albumProgram_(std::move(albumProgram))
     , windowsAlbumProgram_(std::move(windowsAlbumProgram)) {
 }
 
+AlbumZipComponentFactory::AlbumZipComponentFactory(
+    platform::DriveMap drives, fs::path albumProgram, std::optional<fs::path> windowsAlbumProgram)
+    : AlbumZipComponentFactory(
+        throughDrives(std::move(drives)), std::move(albumProgram), std::move(windowsAlbumProgram)) {
+}
+
 std::unique_ptr<platform::ZipComponent> AlbumZipComponentFactory::create() {
-    return std::make_unique<AlbumZipComponent>(drives_, albumProgram_, windowsAlbumProgram_);
+    return std::make_unique<AlbumZipComponent>(hostPathOf_, albumProgram_, windowsAlbumProgram_);
 }
 
 } // namespace pxw::zip

@@ -1,6 +1,5 @@
 #include "platform/windows_path.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace pxw::platform {

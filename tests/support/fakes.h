@@ -12,7 +12,11 @@
 
 #include <deque>
 #include <functional>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <poll.h>
+#endif
 #include <string>
 #include <vector>
 
@@ -56,16 +60,26 @@ public:
         ++pumps;
         if (onPump)
             onPump();
+#ifdef _WIN32
+        // No descriptor to wait on: a moment's wait for a message, as the Win32 view's pump.
+        static_cast<void>(wakeFd);
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+#else
         if (wakeFd != -1) {
             pollfd fd { wakeFd, POLLIN, 0 };
             ::poll(&fd, 1, 5000);
         }
+#endif
     }
     void showModal(platform::WindowHandle window, platform::WindowHandle owner) override {
         modals.push_back({ window, owner });
     }
-    void beep() override { ++beeps; }
-    void endProgram() override { ++ends; }
+    void beep() override {
+        ++beeps;
+    }
+    void endProgram() override {
+        ++ends;
+    }
 
     std::vector<ShownMessage> messages;
     std::vector<ShownMessage> questions; ///< details: the accepting button's caption

@@ -1,18 +1,33 @@
 #include "temp_folder.h"
 
+#include <random>
 #include <stdexcept>
 #include <system_error>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
 namespace pxw::testing {
 
 TempFolder::TempFolder() {
+#ifdef _WIN32
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        const fs::path candidate
+            = fs::temp_directory_path() / ("pxw-test-" + std::to_string(random()));
+        if (fs::create_directory(candidate))
+            path_ = candidate;
+    }
+    if (path_.empty())
+        throw std::runtime_error("cannot make a temporary folder");
+#else
     std::string pattern = (fs::temp_directory_path() / "pxw-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
         throw std::runtime_error("cannot make a temporary folder");
     path_ = fs::canonical(pattern);
+#endif
 }
 
 TempFolder::~TempFolder() {

@@ -43,8 +43,13 @@ if [[ $format != pei-x86-64 ]]; then
     exit 1
 fi
 $plain && exec wine "$program" "$@"
+# Into a file, not a pipe read to its end: the desktop process that Wine starts for a program
+# using user32 inherits the output and keeps a pipe open for seconds after the program ended.
+report=$(mktemp)
+trap 'rm -f "$report"' EXIT
 status=0
-out=$(wine "$program" "$@" 2>&1 </dev/null) || status=$?
+wine "$program" "$@" >"$report" 2>&1 </dev/null || status=$?
+out=$(<"$report")
 printf '%s\n' "$out"
 if ((status != 0)); then
     echo "$program exited with status $status" >&2

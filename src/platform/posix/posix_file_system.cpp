@@ -2,6 +2,7 @@
 
 #include "base/files.h"
 #include "base/text.h"
+#include "platform/wildcard.h"
 
 #include <array>
 #include <cerrno>
@@ -24,50 +25,6 @@ using base::inQuotes;
 using base::UniqueFd;
 
 namespace {
-
-// The characters of a UTF-8 name, so that `?` stands for one character, not one byte.
-std::vector<std::string_view> charactersOf(std::string_view text) {
-    std::vector<std::string_view> characters;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        std::size_t length = 1;
-        while (i + length < text.size()
-            && (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80)
-            ++length;
-        characters.push_back(text.substr(i, length));
-        i += length;
-    }
-    return characters;
-}
-
-bool sameCharacter(std::string_view a, std::string_view b) {
-    return a.size() == 1 ? base::equalIgnoringCase(a, b) : a == b;
-}
-
-bool globMatches(std::string_view pattern, std::string_view name) {
-    const auto p = charactersOf(pattern);
-    const auto n = charactersOf(name);
-    std::size_t pi = 0, ni = 0;
-    std::optional<std::size_t> starAt;
-    std::size_t nameAfterStar = 0;
-    while (ni < n.size()) {
-        if (pi < p.size() && p[pi] == "*") {
-            starAt = pi++;
-            nameAfterStar = ni;
-        } else if (pi < p.size() && (p[pi] == "?" || sameCharacter(p[pi], n[ni]))) {
-            ++pi;
-            ++ni;
-        } else if (starAt) {
-            pi = *starAt + 1;
-            ni = ++nameAfterStar;
-        } else {
-            return false;
-        }
-    }
-    while (pi < p.size() && p[pi] == "*")
-        ++pi;
-    return pi == p.size();
-}
 
 struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
@@ -92,18 +49,6 @@ private:
 };
 
 } // namespace
-
-bool matchesWildcard(std::string_view pattern, std::string_view name) {
-    const bool hasDot = name.find('.') != std::string_view::npos;
-    if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*") {
-        if (globMatches(pattern, name))
-            return true;
-        return !hasDot && globMatches(pattern.substr(0, pattern.size() - 2), name);
-    }
-    if (!pattern.empty() && pattern.back() == '.')
-        return !hasDot && globMatches(pattern.substr(0, pattern.size() - 1), name);
-    return globMatches(pattern, name);
-}
 
 PosixFileSystem::PosixFileSystem(DriveMap drives)
     : drives_(std::move(drives)) {
@@ -203,16 +148,7 @@ Status PosixFileSystem::copyFile(const std::string& from, const std::string& to)
 
 Status PosixFileSystem::deleteFiles(const std::string& wildcard) {
     const std::string action = "cannot delete " + inQuotes(wildcard) + ": ";
-    std::string folderPart;
-    std::string pattern = wildcard;
-    if (auto slash = wildcard.find_last_of("\\/"); slash != std::string::npos) {
-        folderPart = wildcard.substr(0, slash + 1);
-        pattern = wildcard.substr(slash + 1);
-    } else if (wildcard.size() >= 2 && wildcard[1] == ':') {
-        // "C:*.jpg": the drive's current folder, which on this host is its root.
-        folderPart = wildcard.substr(0, 2) + "\\";
-        pattern = wildcard.substr(2);
-    }
+    const auto [folderPart, pattern] = splitWildcardPath(wildcard);
     if (pattern.empty())
         return Status::failure(action + "no file name pattern after the folder");
 

@@ -1,9 +1,8 @@
 #pragma once
 
 #include "platform/file_system.h"
+#include "platform/wildcard.h"
 #include "platform/windows_path.h"
-
-#include <string_view>
 
 namespace pxw::platform {
 
@@ -30,10 +29,5 @@ public:
 private:
     DriveMap drives_;
 };
-
-/// Windows wildcard matching, ignoring letter case: `*` any run, `?` one character; a pattern
-/// ending in ".*" also matches names without a dot ("*.*" matches every name), and one ending
-/// in "." matches only names without a dot.
-bool matchesWildcard(std::string_view pattern, std::string_view name);
 
 } // namespace pxw::platform

@@ -1,0 +1,112 @@
+#include "win32_file_dialog.h"
+
+#include "base/wide_text.h"
+
+#include <algorithm>
+#include <commdlg.h>
+#include <vector>
+
+namespace pxw::platform::win32 {
+
+using base::widened;
+
+namespace {
+
+std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find(separator, start);
+        parts.push_back(text.substr(start, end - start));
+        if (end == std::string::npos)
+            return parts;
+        start = end + 1;
+    }
+}
+
+} // namespace
+
+std::wstring dialogFilterOf(const std::string& filter) {
+    std::wstring wide;
+    if (filter.empty())
+        return wide;
+    const std::vector<std::string> parts = split(filter, '|');
+    for (std::size_t i = 0; i < parts.size(); i += 2) {
+        const std::string& description = parts[i];
+        const std::string pattern = i + 1 < parts.size() ? parts[i + 1] : std::string();
+        if (description.empty() && pattern.empty())
+            continue;
+        wide.append(widened(description)).push_back(L'\0');
+        wide.append(pattern.empty() ? L"*.*" : widened(pattern)).push_back(L'\0');
+    }
+    if (!wide.empty())
+        wide.push_back(L'\0');
+    return wide;
+}
+
+std::string dialogAnswerOf(const wchar_t* buffer, std::size_t capacity) {
+    // The parts end at a double NUL; one part alone is a full path.
+    std::string answer;
+    std::size_t at = 0;
+    while (at < capacity && buffer[at] != L'\0') {
+        const std::size_t length = std::wcslen(buffer + at);
+        if (!answer.empty())
+            answer += '\0';
+        answer += base::narrowed(std::wstring_view(buffer + at, length));
+        at += length + 1;
+    }
+    return answer;
+}
+
+Win32FileDialogService::Win32FileDialogService(WindowLookup windows)
+    : windows_(std::move(windows)) {
+}
+
+DialogResult Win32FileDialogService::showOpen(FileDialog& dialog, WindowHandle owner) {
+    return show(dialog, owner, false);
+}
+
+DialogResult Win32FileDialogService::showSave(FileDialog& dialog, WindowHandle owner) {
+    return show(dialog, owner, true);
+}
+
+DialogResult Win32FileDialogService::show(FileDialog& dialog, WindowHandle owner, bool save) {
+    const std::size_t capacity = static_cast<std::size_t>(std::max(dialog.MaxFileSize, 2));
+    std::vector<wchar_t> answer(capacity + 1, L'\0');
+    // An answer naming several files is no name to offer again.
+    if (dialog.FileName.find('\0') == std::string::npos) {
+        const std::wstring name = widened(dialog.FileName);
+        std::copy_n(name.begin(), std::min(name.size(), capacity - 1), answer.begin());
+    }
+    const std::wstring filter = dialogFilterOf(dialog.Filter);
+    const std::wstring title = widened(dialog.DialogTitle);
+    const std::wstring folder = widened(dialog.InitDir);
+    std::wstring extension = widened(dialog.DefaultExt);
+    if (!extension.empty() && extension.front() == L'.')
+        extension.erase(0, 1); // the dialog wants it without the period
+
+    OPENFILENAMEW shown {};
+    shown.lStructSize = sizeof shown;
+    shown.hwndOwner = owner && windows_ ? windows_(owner) : nullptr;
+    shown.lpstrFilter = filter.empty() ? nullptr : filter.c_str();
+    shown.nFilterIndex = static_cast<DWORD>(std::max(dialog.FilterIndex, 0));
+    shown.lpstrFile = answer.data();
+    shown.nMaxFile = static_cast<DWORD>(capacity);
+    shown.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    shown.lpstrTitle = title.empty() ? nullptr : title.c_str();
+    shown.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
+    // The tool runs in a folder of its own and every path the program uses is absolute; still,
+    // the dialog leaves this program's current folder as it was.
+    shown.Flags = static_cast<DWORD>(dialog.Flags) | OFN_NOCHANGEDIR;
+
+    const BOOL confirmed = save ? ::GetSaveFileNameW(&shown) : ::GetOpenFileNameW(&shown);
+    if (!confirmed)
+        // No extended error: the user cancelled. FNERR_BUFFERTOOSMALL and the others: the
+        // dialog could not hand its answer back.
+        return ::CommDlgExtendedError() == 0 ? DialogResult::Cancelled : DialogResult::Failed;
+    dialog.FileName = dialogAnswerOf(answer.data(), capacity);
+    dialog.FilterIndex = static_cast<int>(shown.nFilterIndex);
+    return DialogResult::Confirmed;
+}
+
+} // namespace pxw::platform::win32
