@@ -1,16 +1,19 @@
-// The model's Convert on the Windows services: real files staged in a temporary folder, the
-// image tool installed where the program starts it, dialogs answered from a script.
-// The tool is $PXW_TEST_TOOL (a Windows path; the programs beside it, its readers, are
-// installed with it); unset, the child program beside this one stands in, moving the staged
-// images into the output folder unconverted.
+// The model's Convert and Build on the Windows services: real files staged in a temporary folder,
+// the image tool installed where the program starts it, dialogs answered from a script. The tool is
+// $PXW_TEST_TOOL (a Windows path; the programs beside it, its readers, are installed with it);
+// unset, the child program beside this one stands in, moving the staged images into the output
+// folder unconverted.
 
+#include "albumfile/album_reader.h"
 #include "app/program.h"
 #include "base/wide_text.h"
 #include "fakes.h"
 #include "platform/image_tool.h"
+#include "platform/win32/native_path.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_processes.h"
 #include "temp_folder.h"
+#include "zip/album_zip_component.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -37,38 +40,52 @@ void writeImage(const fs::path& file, unsigned char shade) {
     std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bmp), sizeof bmp);
 }
 
-TEST(Win32Convert, ConvertsTheListedImagesIntoTheChosenFolder) {
-    const fs::path tool = base::widened(image_tool::executable());
-    fs::create_directories(tool.parent_path());
-    const fs::path given = toolToInstall();
-    fs::copy_file(given, tool, fs::copy_options::overwrite_existing);
-    if (::_wgetenv(L"PXW_TEST_TOOL")) {
+// The program on the Windows services, with the image tool installed where it starts it.
+struct Win32Program : ::testing::Test {
+    testing::TempFolder temp;
+    testing::RecordingToolkit toolkit;
+    testing::ScriptedDialogs dialogs;
+    Win32FileSystem files;
+    Win32Processes processes;
+
+    static void installTool() {
+        const fs::path tool = base::widened(image_tool::executable());
+        fs::create_directories(tool.parent_path());
+        const fs::path given = toolToInstall();
+        fs::copy_file(given, tool, fs::copy_options::overwrite_existing);
+        if (!::_wgetenv(L"PXW_TEST_TOOL"))
+            return;
         for (const auto& beside : fs::directory_iterator(given.parent_path())) {
             if (beside.path().extension() == ".exe" && beside.path() != given)
                 fs::copy_file(beside.path(), tool.parent_path() / beside.path().filename(),
                     fs::copy_options::overwrite_existing);
         }
     }
-    testing::TempFolder temp;
-    fs::create_directory(temp / "in");
-    fs::create_directory(temp / "out");
-    writeImage(temp / "in" / "first.bmp", 0x20);
-    writeImage(temp / "in" / "zweites Bild.bmp", 0xe0);
 
-    testing::RecordingToolkit toolkit;
-    testing::ScriptedDialogs dialogs;
-    Win32FileSystem files;
-    Win32Processes processes;
+    std::string windowsPath(const fs::path& path) const { return base::narrowed(path.native()); }
+
+    // Lists two real images through the Add dialog.
+    void listImages(app::Program& program) {
+        installTool();
+        fs::create_directory(temp / "in");
+        writeImage(temp / "in" / "first.bmp", 0x20);
+        writeImage(temp / "in" / "zweites Bild.bmp", 0xe0);
+        for (const char* name : { "first.bmp", "zweites Bild.bmp" }) {
+            dialogs.answers.push_back(
+                testing::ScriptedDialogs::choose(windowsPath(temp / "in" / name)));
+            program.form.FBrowse.click();
+        }
+    }
+};
+
+TEST_F(Win32Program, ConvertsTheListedImagesIntoTheChosenFolder) {
     testing::RecordingZipFactory zip;
     Services services { toolkit, dialogs, files, processes, zip };
     app::Program program(services);
     program.load();
-    const std::string in = base::narrowed((temp / "in").native());
-    const std::string out = base::narrowed((temp / "out").native()) + "\\";
-    for (const char* name : { "first.bmp", "zweites Bild.bmp" }) {
-        dialogs.answers.push_back(testing::ScriptedDialogs::choose(in + "\\" + name));
-        program.form.FBrowse.click();
-    }
+    listImages(program);
+    fs::create_directory(temp / "out");
+    const std::string out = windowsPath(temp / "out") + "\\";
     dialogs.answers.push_back(
         testing::ScriptedDialogs::choose(out + "Select Folder and click Open"));
     program.form.Convert.click();
@@ -81,6 +98,30 @@ TEST(Win32Convert, ConvertsTheListedImagesIntoTheChosenFolder) {
     EXPECT_TRUE(files.listFolder(program.form.Text4.text()).empty())
         << "the tool took every staged image";
     EXPECT_EQ(toolkit.busyChanges, (std::vector<bool> { true, false }));
+}
+
+TEST_F(Win32Program, BuildsAnAlbumOfTheConvertedImages) {
+    zip::AlbumZipComponentFactory zip(nativeFilesystemPath, {}, PXW_WINDOWS_ALBUM_PROGRAM);
+    Services services { toolkit, dialogs, files, processes, zip };
+    app::Program program(services);
+    program.load();
+    const fs::path icon = base::widened(program.form.iconlist.text());
+    fs::create_directories(icon.parent_path());
+    fs::copy_file(PXW_TEST_ICON, icon, fs::copy_options::overwrite_existing);
+    listImages(program);
+    const std::string album = windowsPath(temp / "trip.exe");
+    dialogs.answers.push_back(testing::ScriptedDialogs::choose(album));
+    program.form.Createalbum.click();
+
+    ASSERT_EQ(toolkit.messages.size(), 1U);
+    EXPECT_EQ(
+        toolkit.messages[0].prompt.rfind("Success! Your images are wrapped as " + album, 0), 0U)
+        << toolkit.messages[0].prompt;
+    zip::AlbumReader reader;
+    const Status opened = reader.open(base::Path((temp / "trip.exe").native()));
+    ASSERT_TRUE(opened) << opened.message();
+    EXPECT_EQ(reader.entries().size(), 2U);
+    EXPECT_TRUE(files.listFolder(program.form.Text4.text()).empty()) << "emptied after the success";
 }
 
 } // namespace
