@@ -1,7 +1,7 @@
 // Stands in for lumabatch-reader.exe, as LUMABATCH_TEST_READER in the environment the tool hands
 // on says: "short" (or unset) answers with a header that claims more pixels than follow,
-// "wide" with a picture wider than the box asked for, "silent" ends without a word, and "hang"
-// never answers.
+// "wide" with a picture wider than the box asked for, "jpeg" with a JPEG cut short before its
+// end marker, "silent" ends without a word, and "hang" never answers.
 
 #include "lumabatch/wic/reader_reply.h"
 
@@ -27,7 +27,15 @@ int wmain(int argc, wchar_t** argv) {
         = mode == "wide" ? static_cast<std::uint32_t>(std::wcstoul(argv[3], nullptr, 10)) + 1 : 10;
     header.height = 1;
     header.length = mode == "wide" ? header.width * 3 : 10;
-    const std::vector<char> pixels(header.width * 3);
+    std::vector<char> pixels(header.width * 3);
+    if (mode == "jpeg") {
+        header = {};
+        header.kind = static_cast<std::uint32_t>(pxw::lumabatch::wic::ReplyKind::Jpeg);
+        header.length = 30;
+        pixels.assign(header.length, 0);
+        pixels[0] = '\xFF';
+        pixels[1] = '\xD8';
+    }
     DWORD written = 0;
     WriteFile(pipe, &header, sizeof header, &written, nullptr);
     WriteFile(pipe, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);

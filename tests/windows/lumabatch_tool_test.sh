@@ -83,7 +83,8 @@ mkdir -p "$work/hostile-tool"
 cp "$tool" "$work/hostile-tool/lumabatch.exe"
 cp "$hostile" "$work/hostile-tool/lumabatch-reader.exe"
 for row in "short:the image reader sent a damaged reply" \
-    "wide:the image reader sent a damaged reply" "silent:the image reader crashed on this file"; do
+    "wide:the image reader sent a damaged reply" "jpeg:the image reader sent a damaged reply" \
+    "silent:the image reader crashed on this file"; do
     LUMABATCH_TEST_READER=${row%%:*} run_windows "$work/hostile-tool/lumabatch.exe" "${row%%:*}"
     ((status == 1)) || fail "exit status $status with the ${row%%:*} reader"
     [[ $(grep -c "^lumabatch: [^:]*: ${row#*:}\$" "$work/${row%%:*}.err") == 8 ]] \

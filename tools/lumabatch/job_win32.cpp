@@ -1,8 +1,9 @@
 // The Windows side of job_system.h. Each file is decoded by a reader program of its own
 // (lumabatch-reader.exe beside the tool), in a job object that ends it with the tool and limits
 // its memory, time and user interface, under a restricted token at low integrity where Windows
-// grants one. It gets the open file as an inherited handle and sends the pixels back over a
-// pipe; the tool checks the reply and encodes the JPEG.
+// grants one. It gets the open file as an inherited handle and sends back over a pipe either a
+// JPEG photo converted whole by the Linux tool's JPEG reader, or the pixels WIC decoded; the
+// tool checks the reply, and encodes the pixels' JPEG itself.
 
 #include "base/text.h"
 #include "base/wide_text.h"
@@ -185,7 +186,7 @@ public:
                 }
             }
         });
-        std::variant<wic::Image, std::string> reply = readReply(readEnd.value);
+        std::variant<wic::Image, EncodedJpeg, std::string> reply = readReply(readEnd.value);
         // With its reply read or refused, the reader has nothing left to do.
         TerminateJobObject(job.value, 1);
         SetEvent(done.value);
@@ -206,6 +207,8 @@ public:
                     + " MB of memory");
             return failed(*reason);
         }
+        if (EncodedJpeg* converted = std::get_if<EncodedJpeg>(&reply))
+            return ConvertResult { true, std::move(converted->bytes), {}, {} };
         std::string error;
         std::string jpeg = wic::encodeJpeg(std::get<wic::Image>(reply), settings_, &error);
         if (jpeg.empty())
@@ -214,6 +217,10 @@ public:
     }
 
 private:
+    struct EncodedJpeg {
+        std::string bytes;
+    };
+
     static ConvertResult failed(std::string reason) {
         return ConvertResult { false, {}, std::move(reason), {} };
     }
@@ -224,7 +231,10 @@ private:
             + std::to_wstring(reinterpret_cast<std::uintptr_t>(pipe)) + L" "
             + std::to_wstring(settings_.width.value_or(0)) + L" "
             + std::to_wstring(settings_.height.value_or(0)) + L" "
-            + (settings_.keepProportions ? L"1 " : L"0 ") + std::to_wstring(PixelBudget);
+            + (settings_.keepProportions ? L"1 " : L"0 ") + std::to_wstring(PixelBudget) + L" "
+            + std::to_wstring(settings_.quality) + L" "
+            + std::to_wstring(settings_.dpiHorizontal.value_or(0)) + L" "
+            + std::to_wstring(settings_.dpiVertical.value_or(0));
         // Only these two handles are inherited: the list says so where Windows reads it, and
         // they are inheritable only while no other reader is being started.
         HANDLE inherited[] = { file, pipe };
@@ -278,7 +288,8 @@ private:
     }
 
     // Whether a header describes what the tool asked for: pixels within the box and the
-    // budget, as many as the length says, or a message of a known kind and a short length.
+    // budget, as many as the length says, a JPEG of a bounded length, or a message of a known
+    // kind and a short length.
     static bool headerFits(const wic::ReplyHeader& header, const ConvertSettings& settings) {
         switch (static_cast<wic::ReplyKind>(header.kind)) {
         case wic::ReplyKind::Pixels: {
@@ -289,6 +300,9 @@ private:
                 && header.dpiX <= 65535 && header.dpiY <= 65535 && pixels <= PixelBudget
                 && header.length == pixels * 3;
         }
+        case wic::ReplyKind::Jpeg:
+            return header.width == 0 && header.height == 0 && header.dpiX == 0 && header.dpiY == 0
+                && header.length >= 4 && header.length <= wic::MaxJpegBytes;
         case wic::ReplyKind::Unsupported:
         case wic::ReplyKind::Failed:
             return header.length <= wic::MaxMessageBytes;
@@ -296,8 +310,9 @@ private:
         return false;
     }
 
-    // The checked reply: the pixels, or why there are none. Nothing in it is taken on trust.
-    std::variant<wic::Image, std::string> readReply(HANDLE pipe) const {
+    // The checked reply: the pixels, the JPEG, or why there are none. Nothing in it is taken on
+    // trust; a JPEG must at least start and end as one, with nothing after its end.
+    std::variant<wic::Image, EncodedJpeg, std::string> readReply(HANDLE pipe) const {
         wic::ReplyHeader header;
         DWORD first = 0;
         if (!ReadFile(pipe, &header, sizeof header, &first, nullptr) || first == 0)
@@ -311,6 +326,13 @@ private:
         if (!readExactly(pipe, payload.data(), payload.size())
             || (ReadFile(pipe, &extra, 1, &more, nullptr) && more > 0))
             return DamagedReply;
+        if (static_cast<wic::ReplyKind>(header.kind) == wic::ReplyKind::Jpeg) {
+            const std::size_t end = payload.size() - 2;
+            if (payload[0] != 0xFF || payload[1] != 0xD8 || payload[end] != 0xFF
+                || payload[end + 1] != 0xD9)
+                return DamagedReply;
+            return EncodedJpeg { std::string(payload.begin(), payload.end()) };
+        }
         if (static_cast<wic::ReplyKind>(header.kind) != wic::ReplyKind::Pixels) {
             return payload.empty()
                 ? std::string("cannot read the image")

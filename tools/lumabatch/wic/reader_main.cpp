@@ -1,14 +1,20 @@
 // lumabatch-reader.exe: decodes one image for the tool. It gets the open file and the write end
 // of its pipe as inherited handles (it opens no path; it may run at low integrity, in a job
 // object that limits its memory and time) and the settings on its command line:
-//   lumabatch-reader.exe FILE-HANDLE PIPE-HANDLE WIDTH HEIGHT KEEP PIXEL-BUDGET
-// WIDTH and HEIGHT are 0 for no limit, KEEP is 0 or 1.
+//   lumabatch-reader.exe FILE-HANDLE PIPE-HANDLE WIDTH HEIGHT KEEP PIXEL-BUDGET QUALITY DPI-X
+//   DPI-Y
+// WIDTH, HEIGHT, DPI-X and DPI-Y are 0 for no value, KEEP is 0 or 1. A JPEG photo it converts
+// whole with the Linux tool's JPEG reader, so that it comes out as on Linux, byte for byte;
+// what that reader leaves, and every other format, it decodes with WIC.
 
+#include "direct_jpeg.h"
 #include "reader_reply.h"
 #include "wic_image.h"
 
 #include <cstdlib>
 #include <cwchar>
+#include <exception>
+#include <optional>
 #include <string>
 #include <windows.h>
 
@@ -47,6 +53,20 @@ bool sendMessage(HANDLE pipe, wic::ReplyKind kind, std::string message) {
     return writeAll(pipe, &header, sizeof header) && writeAll(pipe, message.data(), message.size());
 }
 
+// The JPEG reader's verdict on a JPEG photo: the finished file, or none for WIC to decode.
+std::optional<std::string> convertedJpeg(
+    const std::string& content, const ConvertSettings& settings) {
+    if (content.size() < 3 || content.compare(0, 3, "\xFF\xD8\xFF") != 0)
+        return std::nullopt;
+    try {
+        WorkerReply reply = convertJpegDirectly(content.data(), content.size(), settings);
+        if (reply.outcome == WorkerOutcome::Converted && reply.message.size() <= wic::MaxJpegBytes)
+            return std::move(reply.message);
+    } catch (const std::exception&) { // out of memory: WIC may still make do
+    }
+    return std::nullopt;
+}
+
 // The whole file, read through its handle.
 bool readWhole(HANDLE file, std::string& content) {
     LARGE_INTEGER size {};
@@ -68,7 +88,7 @@ bool readWhole(HANDLE file, std::string& content) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 7)
+    if (argc != 10)
         return 2;
     const HANDLE file = handleAt(argv[1]);
     const HANDLE pipe = handleAt(argv[2]);
@@ -79,11 +99,24 @@ int wmain(int argc, wchar_t** argv) {
         settings.height = static_cast<int>(height);
     settings.keepProportions = number(argv[5]) != 0;
     const std::uint64_t pixelBudget = number(argv[6]);
+    settings.quality = static_cast<int>(number(argv[7]));
+    if (const std::uint64_t dpiX = number(argv[8]))
+        settings.dpiHorizontal = static_cast<int>(dpiX);
+    if (const std::uint64_t dpiY = number(argv[9]))
+        settings.dpiVertical = static_cast<int>(dpiY);
 
     std::string content;
     if (!readWhole(file, content))
         return sendMessage(pipe, wic::ReplyKind::Failed, "cannot read the file") ? 0 : 1;
     CloseHandle(file);
+    if (std::optional<std::string> jpeg = convertedJpeg(content, settings)) {
+        wic::ReplyHeader header;
+        header.kind = static_cast<std::uint32_t>(wic::ReplyKind::Jpeg);
+        header.length = static_cast<std::uint32_t>(jpeg->size());
+        return writeAll(pipe, &header, sizeof header) && writeAll(pipe, jpeg->data(), jpeg->size())
+            ? 0
+            : 1;
+    }
     const wic::ComScope com;
     wic::Decoded decoded = wic::decodeScaled(content, settings, pixelBudget);
     content = std::string();
