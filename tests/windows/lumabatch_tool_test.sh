@@ -2,7 +2,7 @@
 # The Windows image tool under Wine on real photos, started with the program's own convert
 # command line (whose d="...\" a C runtime would misread): the JPEG with an EXIF orientation,
 # the PNG, the GIF, the TIFF and the BMP are converted, named, sized and pictured as the Linux
-# tool does them; the truncated JPEG and the Photoshop file are reported and left with the rest
+# tool does them, the JPEG photos to the byte; the truncated JPEG and the Photoshop file are reported and left with the rest
 # done; a reader that sends a damaged reply, or none, costs only its files. The Linux
 # comparison is skipped when its build is missing.
 #
@@ -74,6 +74,18 @@ if [[ -x $linux_tool ]]; then
         awk -v psnr="$psnr" 'BEGIN { exit !(psnr + 0 >= 30 || psnr == "inf") }' \
             || fail "${output##*/} differs from the Linux tool's"
     done
+    # The JPEG photos, converted by the same JPEG reader, come out byte for byte as on Linux, at
+    # the quality asked for. The outputs are numbered in the order of the sources converted.
+    mapfile -t converted < <(ls "$work/photos" |
+        grep -vxF -f <(sed -n 's/^lumabatch: \([^:]*\): .*/\1/p' "$work/win.err"))
+    outputs=("$work/win-out"/*) photos=0
+    for i in "${!converted[@]}"; do
+        [[ ${converted[i]} == *.jpg ]] || continue
+        cmp "${outputs[i]}" "$work/linux-out/${outputs[i]##*/}" || fail "${converted[i]} differs"
+        [[ $(identify -format %Q "${outputs[i]}") == 85 ]] || fail "${converted[i]}: not quality 85"
+        photos=$((photos + 1))
+    done
+    ((photos == 2)) || fail "$photos JPEG photos compared, not 2"
 else
     echo "SKIPPED the comparison: $linux_tool is missing"
 fi
