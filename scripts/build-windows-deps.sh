@@ -8,8 +8,9 @@
 # lib/); a stamp there per library makes a second call free.
 #   libzip: without bzip2, lzma, zstd or any crypto library, tools, tests or documents; with
 #     the static zlib of libz-mingw-w64-dev.
-#   libjpeg-turbo: the libjpeg API alone (no TurboJPEG, no SIMD: nasm would cost CI more than
-#     the tool's few photos gain).
+#   libjpeg-turbo: the libjpeg API alone (no TurboJPEG), with its SIMD code as on Linux (nasm
+#     adds about a second to its build; four 12-megapixel photos at full size convert in 2.2 s
+#     under Wine rather than 3.1 s).
 #   lcms2, libexif: the library alone (no tools, no translations), compiled without their
 #     configure scripts, which take longer than the compile itself.
 set -eEuo pipefail
@@ -105,7 +106,7 @@ build_libjpeg-turbo() {
     cmake -S src -B build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="$cflags" \
         -DCMAKE_INSTALL_PREFIX="$deps" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
-        -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF -DWITH_JPEG8=OFF
+        -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON -DREQUIRE_SIMD=ON -DWITH_JPEG8=OFF
     cmake --build build --target jpeg-static -j2
     mkdir -p "$deps/lib" "$deps/include"
     cp build/libjpeg.a "$deps/lib/"
