@@ -27,7 +27,7 @@ int wmain(int argc, wchar_t** argv) {
         = mode == "wide" ? static_cast<std::uint32_t>(std::wcstoul(argv[3], nullptr, 10)) + 1 : 10;
     header.height = 1;
     header.length = mode == "wide" ? header.width * 3 : 10;
-    std::vector<char> pixels(header.width * 3);
+    std::vector<char> pixels(std::size_t { header.width } * 3);
     if (mode == "jpeg") {
         header = {};
         header.kind = static_cast<std::uint32_t>(pxw::lumabatch::wic::ReplyKind::Jpeg);

@@ -7,7 +7,7 @@
 // whole with the Linux tool's JPEG reader, so that it comes out as on Linux, byte for byte;
 // what that reader leaves, and every other format, it decodes with WIC.
 
-#include "direct_jpeg.h"
+#include "lumabatch/jpeg/direct_jpeg.h"
 #include "reader_reply.h"
 #include "wic_image.h"
 
