@@ -27,6 +27,8 @@ run_build() {
 }
 # The Windows configuration builds first: the normal build's package carries its album
 # program. Release: its test programs are small without debug information, and quick to load.
+# Configuring it cross-builds, once, the libraries Debian has no Windows build of (libzip,
+# libjpeg-turbo, lcms2, libexif: scripts/build-windows-deps.sh).
 echo "== the Windows configuration"
 cmake -S "$top" -B "$top/build-windows" -G Ninja -DPXW_WERROR=ON -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64.cmake" || status=1
