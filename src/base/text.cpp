@@ -8,6 +8,18 @@
 
 namespace pxw::base {
 
+std::vector<std::string> splitAt(std::string_view text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find(separator, start);
+        parts.emplace_back(text.substr(start, end - start));
+        if (end == std::string_view::npos)
+            return parts;
+        start = end + 1;
+    }
+}
+
 namespace {
 
 char lower(char c) {

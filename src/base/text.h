@@ -7,8 +7,12 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pxw::base {
+
+/// The parts of `text` between each `separator`: "a|b|" gives "a", "b" and "".
+std::vector<std::string> splitAt(std::string_view text, char separator);
 
 /// The text of errno value `code`; safe from any thread. 0, which the reads in files.h leave
 /// for a file that ended early, reads "unexpected end of file".

@@ -3,6 +3,7 @@
 #include "toolkit.h"
 
 #include <string>
+#include <vector>
 
 namespace pxw::platform {
 
@@ -19,6 +20,15 @@ struct FileDialog {
     bool CancelError = false;
     int FilterIndex = 1;
 };
+
+/// One line of a dialog's filter: what the dialog shows, and its patterns ("*.jpg;*.gif").
+struct FilterEntry {
+    std::string description;
+    std::string patterns;
+};
+
+/// The lines of a filter (description|patterns pairs); a pair with both parts empty is left out.
+std::vector<FilterEntry> filterEntries(const std::string& filter);
 
 /// Flags of the file dialog object, as the program sets them.
 namespace dialog_flags {

@@ -6,6 +6,19 @@
 
 namespace pxw::ui {
 
+std::string withoutAccessKeyMarks(const std::string& caption) {
+    std::string shown;
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&') {
+            if (i + 1 < caption.size() && caption[i + 1] == '&')
+                shown += caption[++i];
+            continue;
+        }
+        shown += caption[i];
+    }
+    return shown;
+}
+
 Control::Control(std::string name, ControlKind kind, Twips geometry, int tabIndex)
     : name_(std::move(name))
     , kind_(kind)

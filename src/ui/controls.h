@@ -11,6 +11,9 @@
 
 namespace pxw::ui {
 
+/// A caption as a label shows it: an `&` marks an access key and is not drawn; `&&` is one `&`.
+std::string withoutAccessKeyMarks(const std::string& caption);
+
 /// Left, top, width, height in twips (15 twips are one pixel at 96 dpi).
 struct Twips {
     int left = 0;

@@ -366,16 +366,7 @@ QFont hostFont(const ui::Font& font) {
 }
 
 QString withoutAccessKeyMarks(const std::string& caption) {
-    std::string shown;
-    for (std::size_t i = 0; i < caption.size(); ++i) {
-        if (caption[i] == '&') {
-            if (i + 1 < caption.size() && caption[i + 1] == '&')
-                shown += caption[++i];
-            continue;
-        }
-        shown += caption[i];
-    }
-    return toQString(shown);
+    return toQString(ui::withoutAccessKeyMarks(caption));
 }
 
 FormView::FormView(const ui::Form& form, const platform::DriveMap& drives, QWidget* parent)

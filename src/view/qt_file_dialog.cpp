@@ -1,5 +1,6 @@
 #include "qt_file_dialog.h"
 
+#include "base/text.h"
 #include "platform/names.h"
 
 #include <QFile>
@@ -19,18 +20,6 @@ QString hostString(const fs::path& path) {
 
 fs::path hostPath(const QString& path) {
     return fs::path(QFile::encodeName(path).toStdString());
-}
-
-std::vector<std::string> split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t end = text.find(separator, start);
-        parts.push_back(text.substr(start, end - start));
-        if (end == std::string::npos)
-            return parts;
-        start = end + 1;
-    }
 }
 
 std::optional<QString> existingHostFolder(
@@ -62,22 +51,15 @@ std::optional<QStringList> runModally(QFileDialog& shown) {
 
 QStringList nameFiltersOf(const std::string& filter) {
     QStringList filters;
-    if (filter.empty())
-        return filters;
-    const std::vector<std::string> parts = split(filter, '|');
-    for (std::size_t i = 0; i < parts.size(); i += 2) {
-        const std::string& description = parts[i];
-        const std::string pattern = i + 1 < parts.size() ? parts[i + 1] : std::string();
-        if (description.empty() && pattern.empty())
-            continue;
+    for (const platform::FilterEntry& entry : platform::filterEntries(filter)) {
         QStringList wildcards;
-        for (const std::string& one : split(pattern, ';')) {
+        for (const std::string& one : base::splitAt(entry.patterns, ';')) {
             const QString wildcard = QString::fromStdString(one).trimmed();
             if (!wildcard.isEmpty())
                 wildcards << wildcard;
         }
         const QString shown = wildcards.isEmpty() ? QStringLiteral("*") : wildcards.join(u' ');
-        filters << QString::fromStdString(description) + QStringLiteral(" (") + shown + u')';
+        filters << QString::fromStdString(entry.description) + QStringLiteral(" (") + shown + u')';
     }
     return filters;
 }

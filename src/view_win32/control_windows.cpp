@@ -204,7 +204,7 @@ public:
         , model_(model) { }
 
 protected:
-    void mirrorKind() override { setText(withoutAccessKeyMarks(model_.caption())); }
+    void mirrorKind() override { setText(ui::withoutAccessKeyMarks(model_.caption())); }
 
     // A click is a press and a release inside the label; the second press of a double click is
     // no second click.
@@ -305,19 +305,6 @@ const wchar_t* const ViewProperty = L"pxw.view_win32.control";
 
 int pixelsOf(int twips, int dpi) {
     return static_cast<int>(std::lround(static_cast<double>(twips) * dpi / 1440.0));
-}
-
-std::string withoutAccessKeyMarks(const std::string& caption) {
-    std::string shown;
-    for (std::size_t i = 0; i < caption.size(); ++i) {
-        if (caption[i] == '&') {
-            if (i + 1 < caption.size() && caption[i + 1] == '&')
-                shown += caption[++i];
-            continue;
-        }
-        shown += caption[i];
-    }
-    return shown;
 }
 
 ControlWindow::ControlWindow(ui::Control& control, ControlHost& host)

@@ -21,9 +21,6 @@ template <typename T> T fromNumber(LONG_PTR number) {
 /// it.
 int pixelsOf(int twips, int dpi);
 
-/// A caption as a label shows it: an `&` marks an access key and is not drawn; `&&` is one `&`.
-std::string withoutAccessKeyMarks(const std::string& caption);
-
 /// What the child windows of one form window share.
 class ControlHost {
 public:

@@ -10,34 +10,11 @@ namespace pxw::platform::win32 {
 
 using base::widened;
 
-namespace {
-
-std::vector<std::string> split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text.find(separator, start);
-        parts.push_back(text.substr(start, end - start));
-        if (end == std::string::npos)
-            return parts;
-        start = end + 1;
-    }
-}
-
-} // namespace
-
 std::wstring dialogFilterOf(const std::string& filter) {
     std::wstring wide;
-    if (filter.empty())
-        return wide;
-    const std::vector<std::string> parts = split(filter, '|');
-    for (std::size_t i = 0; i < parts.size(); i += 2) {
-        const std::string& description = parts[i];
-        const std::string pattern = i + 1 < parts.size() ? parts[i + 1] : std::string();
-        if (description.empty() && pattern.empty())
-            continue;
-        wide.append(widened(description)).push_back(L'\0');
-        wide.append(pattern.empty() ? L"*.*" : widened(pattern)).push_back(L'\0');
+    for (const FilterEntry& entry : filterEntries(filter)) {
+        wide.append(widened(entry.description)).push_back(L'\0');
+        wide.append(entry.patterns.empty() ? L"*.*" : widened(entry.patterns)).push_back(L'\0');
     }
     if (!wide.empty())
         wide.push_back(L'\0');

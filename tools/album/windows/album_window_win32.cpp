@@ -3,6 +3,7 @@
 #include "album_command.h"
 #include "base/system.h"
 #include "base/text.h"
+#include "base/wide_text.h"
 #include "ico_decoder.h"
 #include "picture.h"
 #include "wic_images.h"
@@ -24,28 +25,6 @@ namespace {
 constexpr int barHeight = 44;
 constexpr COLORREF backdrop = RGB(40, 40, 40);
 constexpr int previousId = 1, nextId = 2, saveId = 3, captionId = 4;
-
-std::wstring wide(const std::string& text) {
-    if (text.empty())
-        return {};
-    const int length
-        = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(std::max(length, 0)), L'\0');
-    ::MultiByteToWideChar(
-        CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), length);
-    return result;
-}
-
-std::string utf8(const std::wstring& text) {
-    if (text.empty())
-        return {};
-    const int length = ::WideCharToMultiByte(
-        CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(std::max(length, 0)), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
-        length, nullptr, nullptr);
-    return result;
-}
 
 // A 32-bit top-down DIB description for `picture`'s size.
 BITMAPINFO dibInfo(int width, int height) {
@@ -113,9 +92,9 @@ public:
         if (!registered)
             return reply;
         ClashQuestionWindow question;
-        HWND window = ::CreateWindowExW(WS_EX_DLGMODALFRAME, L"PxwAlbumClash", wide(title).c_str(),
-            WS_POPUP | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, 476, 190, owner,
-            nullptr, ::GetModuleHandleW(nullptr), &question);
+        HWND window = ::CreateWindowExW(WS_EX_DLGMODALFRAME, L"PxwAlbumClash",
+            base::widened(title).c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT,
+            CW_USEDEFAULT, 476, 190, owner, nullptr, ::GetModuleHandleW(nullptr), &question);
         HFONT font = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
         auto control = [&](const wchar_t* type, const std::wstring& label, DWORD style, int x,
                            int y, int width, int height, int id) {
@@ -125,7 +104,7 @@ public:
             ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
             return child;
         };
-        control(L"STATIC", wide(text), 0, 12, 10, 436, 60, 0);
+        control(L"STATIC", base::widened(text), 0, 12, 10, 436, 60, 0);
         question.all_ = control(
             L"BUTTON", L"&Do the same for all", BS_AUTOCHECKBOX | WS_TABSTOP, 12, 74, 300, 24, 0);
         control(L"BUTTON", L"&Replace", BS_PUSHBUTTON | WS_TABSTOP, 12, 110, 120, 30, replaceId);
@@ -194,7 +173,7 @@ public:
         type.lpszClassName = L"PxwAlbum";
         if (!::RegisterClassW(&type))
             return albumExitFailed;
-        window_ = ::CreateWindowExW(0, L"PxwAlbum", wide(albumName_).c_str(),
+        window_ = ::CreateWindowExW(0, L"PxwAlbum", base::widened(albumName_).c_str(),
             WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 816, 679, nullptr,
             nullptr, type.hInstance, this);
         if (!window_)
@@ -338,7 +317,7 @@ private:
             ::SetTextColor(dc, RGB(255, 255, 255));
             ::SetBkMode(dc, TRANSPARENT);
             RECT text { 20, 0, width_ - 20, viewHeight() };
-            const std::wstring failure = wide(failure_);
+            const std::wstring failure = base::widened(failure_);
             ::DrawTextW(dc, failure.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_WORDBREAK);
         } else {
             const Size size = fittedSize(picture_.width, picture_.height, width_, viewHeight());
@@ -397,7 +376,7 @@ private:
             picture_ = {};
             failure_ = "This album holds no images.";
             ::SetWindowTextW(caption_, L"");
-            ::SetWindowTextW(window_, wide(albumName_).c_str());
+            ::SetWindowTextW(window_, base::widened(albumName_).c_str());
             for (HWND button : { previous_, next_, save_ })
                 ::EnableWindow(button, FALSE);
             ::InvalidateRect(window_, nullptr, FALSE);
@@ -414,10 +393,10 @@ private:
             picture_ = {};
         failure_ = why;
         ::SetWindowTextW(caption_,
-            wide(name + "  (" + std::to_string(current_ + 1) + " of " + std::to_string(imageCount())
-                + ")")
+            base::widened(name + "  (" + std::to_string(current_ + 1) + " of "
+                + std::to_string(imageCount()) + ")")
                 .c_str());
-        ::SetWindowTextW(window_, wide(name + " - " + albumName_).c_str());
+        ::SetWindowTextW(window_, base::widened(name + " - " + albumName_).c_str());
         ::EnableWindow(previous_, current_ > 0);
         ::EnableWindow(next_, current_ + 1 < imageCount());
         ::InvalidateRect(window_, nullptr, FALSE);
@@ -446,7 +425,7 @@ private:
         ::CoTaskMemFree(chosen);
         if (!found || !*path)
             return std::nullopt;
-        return utf8(path);
+        return base::narrowed(path);
     }
 
     void saveAll() {
@@ -485,7 +464,7 @@ private:
 } // namespace
 
 void tellInBox(const std::string& title, const std::string& message, bool problem) {
-    ::MessageBoxW(nullptr, wide(message).c_str(), wide(title).c_str(),
+    ::MessageBoxW(nullptr, base::widened(message).c_str(), base::widened(title).c_str(),
         MB_OK | (problem ? MB_ICONWARNING : MB_ICONINFORMATION));
 }
 

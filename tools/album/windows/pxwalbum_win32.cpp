@@ -7,6 +7,7 @@
 #include "album_command.h"
 #include "album_window_win32.h"
 #include "base/system.h"
+#include "base/wide_text.h"
 
 #include <string>
 #include <string_view>
@@ -30,10 +31,9 @@ protected:
         DWORD mode = 0, done = 0;
         const int size = static_cast<int>(text.size());
         if (::GetConsoleMode(handle_, &mode)) {
-            std::wstring wide(text.size(), L'\0');
-            const int count
-                = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), size);
-            return ::WriteConsoleW(handle_, wide.data(), static_cast<DWORD>(count), &done, nullptr);
+            const std::wstring wide = pxw::base::widened(text);
+            return ::WriteConsoleW(
+                handle_, wide.data(), static_cast<DWORD>(wide.size()), &done, nullptr);
         }
         return ::WriteFile(handle_, text.data(), static_cast<DWORD>(size), &done, nullptr)
             && done == static_cast<DWORD>(size);
@@ -43,14 +43,6 @@ private:
     HANDLE handle_;
 };
 
-std::string utf8(const wchar_t* text) {
-    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(std::max(length, 1)), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), length, nullptr, nullptr);
-    result.pop_back(); // the terminating zero
-    return result;
-}
-
 } // namespace
 
 int main() {
@@ -59,7 +51,7 @@ int main() {
     wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     std::vector<std::string> arguments;
     for (int i = 1; wide && i < count; ++i)
-        arguments.push_back(utf8(wide[i]));
+        arguments.push_back(pxw::base::narrowed(wide[i]));
     ::LocalFree(wide);
 
     // A window program has no console of its own: one started from a console prints there.
